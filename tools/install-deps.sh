@@ -1,0 +1,17 @@
+#!/bin/sh
+# Installs the Debian 12 packages Velmora needs to build, run and test.
+# Uses sudo only when not already root; installs nothing that is present.
+set -e
+PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev
+libjpeg62-turbo-dev libwmf-dev libemf2svg-dev librsvg2-dev libcrypt-dev libxcb1-dev
+libgtest-dev libgmock-dev libgif-dev giflib-tools imagemagick python3 python3-pil xvfb
+x11-utils fonts-dejavu-core"
+missing=""
+for p in $PACKAGES; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+$SUDO apt-get update
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
