@@ -46,9 +46,9 @@ TEST(Bitmap, DrawClipsAtEveryEdgeAndHonoursTransparency)
     src.set_transparent(true);
     src.set_transparent_color(make_color(7, 7, 7));
     draw(dest, -1, 2, src);
-    EXPECT_EQ(dest.pixel(0, 2), make_color(0, 0, 0)); // the transparent centre
-    EXPECT_EQ(dest.pixel(1, 2), make_color(9, 9, 9));
-    EXPECT_EQ(dest.pixel(0, 3), make_color(9, 9, 9));
+    EXPECT_EQ(dest.pixel(0, 3), make_color(0, 0, 0)); // the transparent centre
+    EXPECT_EQ(dest.pixel(0, 2), make_color(9, 9, 9));
+    EXPECT_EQ(dest.pixel(1, 3), make_color(9, 9, 9));
     EXPECT_EQ(dest.pixel(2, 2), make_color(0, 0, 0));
     draw(dest, 3, -2, src); // only the bottom-left corner lands
     EXPECT_EQ(dest.pixel(3, 0), make_color(9, 9, 9));
