@@ -1,10 +1,126 @@
 #pragma once
 
-#include <QWidget>
+#include "display/scene.h"
+#include "imaging/frame_builder.h"
+#include "imaging/overlay.h"
 
-// The saver's full-screen window.
+#include <QWidget>
+#include <functional>
+#include <optional>
+#include <random>
+#include <string>
+
+class BitmapView;
+class QLabel;
+class QTimer;
+
+// The saver's full-screen window: builds the scene for the current picture,
+// animates its reflection, changes pictures in the slide show, and ends on
+// mouse or keyboard activity, asking for the saver password in a real run.
+//
+// Everything runs on the user-interface thread. show_status processes pending
+// events, so input and timers are handled in the middle of a build; the
+// Closing and FreeAllowed flags keep a close request from freeing what a
+// build still uses.
 class TMainForm : public QWidget {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Start-up and scene assembly.
+    void FormCreate();
+    void FormActivate();
+    void Build(const std::string& file_name, int water_edge);
+    void show_status(const std::string& text);
+    int color_depth() const;
+    void clear_probe_pixels();
+
+    // Animation, slide show and exit.
+    void Timer1Timer();
+    void Timer2Timer();
+    void FormKeyDown(int key);
+    void FormMouseDown();
+    void FormMouseMove(int x, int y);
+    void request_close();
+    void FormClose();
+
+    // Overlay and reflection frames of the scene.
+    void overlay_setup();
+    std::optional<velmora::Color> probe_transparent_color(const velmora::Bitmap& overlay);
+    void free_overlay_bitmaps();
+    void free_reflection_bitmaps();
+    void build_reflection_images();
+
+    // The lines the status line shows between builds.
+    static std::string status_banner();
+    static const std::string configure_tip;
+
+    // Replaces the screen's colour depth (tests of the 8-bit display check).
+    // An empty function restores the screen's own depth.
+    void set_color_depth_source(std::function<int()> source);
+    // Whether the form runs as the real saver (run mode) or as a test from
+    // the setup dialog, which closes without asking for the password.
+    void set_saver_run(bool saver_run) { saver_run_ = saver_run; }
+
+    int FramesBuilt() const { return frames_.built; }
+    const velmora::Scene& scene() const { return scene_; }
+    const velmora::FrameStrip& frames() const { return frames_; }
+    const velmora::OverlayState& overlay() const { return overlay_; }
+
+    // Form state.
+    int FrameCount = 0;
+    int LastMouseX = -1;
+    int LastMouseY = -1;
+    std::string CurrentFileName;
+    int CurrentImageIndex = 1;
+    bool BuildFailed = false;
+    bool Closing = false;
+    long double ScaleFactor = 0;
+    int SlideDirection = 1;
+    bool FreeAllowed = true;
+    bool FirstActivation = true;
+    bool OverlayFailed = false;
+    int CurrentFrame = 1;
+    int MouseSkipCount = 0;
+    // True while the frames are written to a GIF file: input must not free
+    // or rebuild what the export reads, so a close request waits for its end.
+    bool Exporting = false;
+
+    QLabel* StatusLab = nullptr;
+    QWidget* Panel1 = nullptr;
+    BitmapView* Image1 = nullptr;
+    BitmapView* Image2 = nullptr;
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    velmora::SceneHooks hooks();
+    // Shows a message with the pointer and keyboard free, so the message box
+    // can be answered while the saver holds the screen.
+    void inform(const std::string& text);
+    void take_input();
+    void release_input();
+    void cover_screen();
+    void show_random_line();
+
+    velmora::Scene scene_; // Image1's and Image2's bitmaps
+    velmora::OverlayState overlay_; // OverlayBitmap, OverlayReflectionBitmap
+    velmora::FrameStrip frames_; // frame_strip, frame_bitmap, FramesBuilt
+    std::optional<velmora::Color> probe_pixel_;
+    std::function<int()> depth_source_;
+    bool saver_run_ = true;
+    bool input_taken_ = false;
+    bool close_after_export_ = false;
+    std::mt19937 random_ { std::random_device {}() };
 };

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "gif/picture.h"
+#include "imaging/bitmap.h"
+#include "imaging/error.h"
+
+#include <map>
+#include <string>
+
+namespace velmora::test {
+
+// Pictures the scene tests "load": a decoder for the made-up extension
+// ".vtest" serves bitmaps registered under their file names, so the whole
+// scene build runs without picture files.
+inline std::map<std::string, Bitmap>& test_pictures()
+{
+    static std::map<std::string, Bitmap> pictures;
+    return pictures;
+}
+
+inline void register_test_picture(const std::string& name, const Bitmap& picture)
+{
+    static const bool registered = [] {
+        register_picture_decoder("vtest", [](const std::string& path) {
+            const auto it = test_pictures().find(path);
+            if (it == test_pictures().end())
+                throw Error("no such test picture: " + path);
+            return it->second;
+        });
+        return true;
+    }();
+    (void)registered;
+    test_pictures()[name] = picture;
+}
+
+// Every pixel tells where it came from: red = x, green = y (both mod 256).
+inline Bitmap coordinate_picture(int width, int height)
+{
+    Bitmap b(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            b.set_pixel(x, y, make_color(x % 256, y % 256, 40));
+    return b;
+}
+
+} // namespace velmora::test
