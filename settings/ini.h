@@ -18,12 +18,13 @@ bool names_match(std::string_view a, std::string_view b);
 //
 // - "[Name]" starts a section; lines before the first section belong to none.
 // - "key=value" lines hold the values; the first "=" splits them. Lines
-//   without "=" (comments, blank lines) are never read as keys.
+//   without "=" (comments, blank lines) are never read as keys; a ";" comment
+//   holding "=" reads as a key named with a leading ";", which nobody asks for.
 // - Section and key names match without regard to ASCII case; the first
 //   section and the first key of a name win when a name repeats.
 // - Blanks (spaces and tabs) around names and values are ignored; a value
 //   enclosed in a pair of double quotes loses them; at most kMaxValueLength
-//   characters of a value are read.
+//   characters (bytes) of a value are read.
 // - LF and CRLF line ends are both read; a UTF-8 byte-order mark is skipped.
 //
 // Editing changes only what it must: an existing key's line is replaced where

@@ -122,11 +122,10 @@ namespace {
 
         bool ok = write_all(fd, text);
         if (ok && old) {
-            // Only a privileged writer can hand the file back to its owner;
-            // for anyone else the file is theirs already.
-            if ((old->st_uid != geteuid() || old->st_gid != getegid())
-                && fchown(fd, old->st_uid, old->st_gid) != 0) {
-                // Keep the writer as owner.
+            if (old->st_uid != geteuid() || old->st_gid != getegid()) {
+                // Only a privileged writer can give the file back to its
+                // owner; anyone else keeps it, as with any file they write.
+                [[maybe_unused]] const int ignored = fchown(fd, old->st_uid, old->st_gid);
             }
             ok = fchmod(fd, old->st_mode & 07777) == 0;
         }
@@ -256,8 +255,8 @@ namespace {
         const SetupReader in(file);
         const std::string program_folder = program_directory();
 
-        // InstallDir ends with "/", ImageDir does not: pictures are named by
-        // appending to the one, the other only opens a dialog in it.
+        // InstallDir ends with "/" (picture names are appended to it);
+        // ImageDir, only a folder for the picture dialog to open, does not.
         s.InstallDir = in.text("InstallDir", join_path(program_folder, {}));
         s.ImageFileName = in.picture("ImageFileName", s.InstallDir);
         s.ImageDir = in.text("ImageDir", program_folder);
