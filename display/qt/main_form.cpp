@@ -5,7 +5,7 @@
 #include "display/qt/screensaver_state.h"
 #include "display/setting_ranges.h"
 #include "imaging/error.h"
-#include "settings/ini_store.h"
+#include "settings/read_write_ini.h"
 #include "settings/settings.h"
 #include "settings/show_info.h"
 

@@ -1,4 +1,5 @@
 #include "app/saver_password.h"
+#include "display/qt/bitmap_view.h"
 #include "display/qt/main_form.h"
 #include "display/qt/screensaver_state.h"
 #include "scene/test_pictures.h"
