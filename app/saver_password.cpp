@@ -52,15 +52,20 @@ namespace {
         std::unique_ptr<crypt_data> data = std::make_unique<crypt_data>();
     };
 
+    bool is_hash_character(char c)
+    {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')
+            || c == '.' || c == '/';
+    }
+
     bool is_valid_hash(const std::string& hash)
     {
-        if (hash.rfind("$y$", 0) != 0 || crypt_checksalt(hash.c_str()) != CRYPT_SALT_OK)
+        if (hash.rfind("$y$", 0) != 0
+            || !std::all_of(
+                hash.begin(), hash.end(), [](char c) { return c == '$' || is_hash_character(c); })
+            || crypt_checksalt(hash.c_str()) != CRYPT_SALT_OK)
             return false;
-        const std::string tail = hash.substr(hash.rfind('$') + 1);
-        return tail.size() == kHashLength && std::all_of(tail.begin(), tail.end(), [](char c) {
-            return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')
-                || c == '.' || c == '/';
-        });
+        return hash.size() - hash.rfind('$') - 1 == kHashLength;
     }
 
     // The stored hash, or nothing when the file is missing, unreadable or
