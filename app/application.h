@@ -15,7 +15,4 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
-// Makes show_info open a modal information box with one OK button.
-void install_message_box_info_handler();
-
 } // namespace velmora

@@ -14,6 +14,7 @@
 #include "dialogs/qt/setup_form.h"
 #include "dialogs/qt/xoverlay_form.h"
 #include "display/qt/main_form.h"
+#include "settings/qt/info_box.h"
 
 #include <QWindow>
 #include <algorithm>
@@ -100,7 +101,7 @@ int main(int argc, char** argv)
     }
 
     Application app(argc, argv);
-    install_message_box_info_handler();
+    install_info_box();
 
     if (run_mode == kPreview) {
         run_preview(*x, *host);
