@@ -55,17 +55,16 @@ int change_password(int& argc, char** argv, const std::string& window)
 // it closes.
 class Forms {
 public:
-    template <typename Form> Form& add()
+    template <typename Form> void add()
     {
         auto form = std::make_unique<Form>();
         if (!forms_.empty())
             form->setAttribute(Qt::WA_QuitOnClose, false);
-        Form& result = *form;
         forms_.push_back(std::move(form));
-        return result;
     }
     QWidget& main() { return *forms_.front(); }
 
+    // Last created, first destroyed.
     ~Forms()
     {
         while (!forms_.empty())

@@ -187,11 +187,12 @@ void SaverPassword::set(const std::string& password)
     if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
         fail_to_write(path.string());
     std::string temp = (dir / "password.XXXXXX").string();
+    // mkostemp creates the file for its owner only (mode 0600).
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         fail_to_write(path.string());
     hash += '\n';
-    const bool written = ::fchmod(fd, 0600) == 0 && write_all(fd, hash) && ::fsync(fd) == 0;
+    const bool written = write_all(fd, hash) && ::fsync(fd) == 0;
     wipe(hash);
     if (::close(fd) != 0 || !written || ::rename(temp.c_str(), path.c_str()) != 0) {
         ::unlink(temp.c_str());
