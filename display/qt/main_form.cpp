@@ -1,9 +1,11 @@
 #include "display/qt/main_form.h"
 
+#include "app/command_line.h"
 #include "app/saver_password.h"
 #include "display/qt/bitmap_view.h"
 #include "display/qt/screensaver_state.h"
 #include "display/setting_ranges.h"
+#include "gif/codecs/platform_codecs.h"
 #include "imaging/error.h"
 #include "settings/read_write_ini.h"
 #include "settings/settings.h"
@@ -101,7 +103,9 @@ void TMainForm::FormCreate()
     Closing = false;
     FreeAllowed = true;
     // GIF pictures are decoded to their first frame only, so a multi-frame
-    // GIF shows as a still picture without further settings.
+    // GIF shows as a still picture without further settings. The pictures
+    // the saver shows may be in any format the platform reads.
+    velmora::register_platform_codecs();
 }
 
 void TMainForm::set_color_depth_source(std::function<int()> source)
@@ -505,7 +509,8 @@ void TMainForm::request_close()
         close_after_export_ = true;
         return;
     }
-    if (!saver_run_ || velmora::settings().TestRun) {
+    // A test from the configuration dialogs closes without the password.
+    if (velmora::run_mode != velmora::kRun || velmora::settings().TestRun) {
         Timer1->stop();
         Timer2->stop();
         free_reflection_bitmaps();

@@ -59,9 +59,6 @@ public:
     // Replaces the screen's colour depth (tests of the 8-bit display check).
     // An empty function restores the screen's own depth.
     void set_color_depth_source(std::function<int()> source);
-    // Whether the form runs as the real saver (run mode) or as a test from
-    // the setup dialog, which closes without asking for the password.
-    void set_saver_run(bool saver_run) { saver_run_ = saver_run; }
 
     int FramesBuilt() const { return frames_.built; }
     const velmora::Scene& scene() const { return scene_; }
@@ -119,7 +116,6 @@ private:
     velmora::FrameStrip frames_; // frame_strip, frame_bitmap, FramesBuilt
     std::optional<velmora::Color> probe_pixel_;
     std::function<int()> depth_source_;
-    bool saver_run_ = true;
     bool input_taken_ = false;
     bool close_after_export_ = false;
     std::mt19937 random_ { std::random_device {}() };

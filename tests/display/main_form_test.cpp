@@ -1,3 +1,4 @@
+#include "app/command_line.h"
 #include "app/saver_password.h"
 #include "display/qt/bitmap_view.h"
 #include "display/qt/main_form.h"
@@ -61,6 +62,7 @@ protected:
     void SetUp() override
     {
         velmora::settings() = defaults();
+        velmora::run_mode = velmora::kConfigure; // as the setup dialog's Test button
         previous_info_ = velmora::set_info_handler(
             [this](const std::string& text) { messages.push_back(text); });
         register_test_picture("lake.vtest", coordinate_picture(1024, 768));
@@ -85,7 +87,6 @@ protected:
     TMainForm& start()
     {
         form = std::make_unique<TMainForm>();
-        form->set_saver_run(false);
         form->FormActivate();
         return *form;
     }
@@ -141,7 +142,6 @@ TEST_F(MainFormTest, FramesFollowInOrderAndWrapAround)
 
     // Without frames nothing is copied and the count stays at 1.
     TMainForm empty;
-    empty.set_saver_run(false);
     empty.Timer1Timer();
     empty.Timer1Timer();
     EXPECT_EQ(empty.CurrentFrame, 1);
@@ -271,7 +271,6 @@ TEST_F(SlideShowTest, DisabledReflectionKeepsTheAnimationOff)
 TEST_F(MainFormTest, AnEightBitDisplayGetsAMessageAndNoScene)
 {
     form = std::make_unique<TMainForm>();
-    form->set_saver_run(false);
     form->set_color_depth_source([] { return 8; });
     form->FormActivate();
     ASSERT_EQ(messages.size(), 1u);
@@ -369,7 +368,6 @@ TEST_F(MainFormTest, ClosingInTheMiddleOfABuildStopsIt)
     s.YOffSet = 700;
     for (int passes = 1; passes <= 22; passes += 3) {
         form = std::make_unique<TMainForm>();
-        form->set_saver_run(false);
         int seen = 0;
         QTimer ticker;
         ticker.setInterval(0);
@@ -402,7 +400,7 @@ TEST_F(MainFormTest, TestRunClosesWithoutAskingForThePassword)
         return std::nullopt;
     });
     TMainForm& f = start();
-    f.set_saver_run(true);
+    velmora::run_mode = velmora::kRun;
     f.FormKeyDown(Qt::Key_Space);
     EXPECT_TRUE(f.Closing);
     EXPECT_EQ(prompts, 0);
@@ -411,7 +409,7 @@ TEST_F(MainFormTest, TestRunClosesWithoutAskingForThePassword)
 TEST_F(MainFormTest, SaverRunAsksForThePasswordWhenOneIsSet)
 {
     TMainForm& f = start();
-    f.set_saver_run(true);
+    velmora::run_mode = velmora::kRun;
     velmora::settings().TestRun = false;
     velmora::SaverPassword::set("secret");
     std::vector<std::optional<std::string>> answers { std::nullopt, "wrong", "secret" };
@@ -445,7 +443,7 @@ TEST_F(MainFormTest, SaverRunAsksForThePasswordWhenOneIsSet)
 TEST_F(MainFormTest, SaverRunWithoutPasswordClosesAtOnce)
 {
     TMainForm& f = start();
-    f.set_saver_run(true);
+    velmora::run_mode = velmora::kRun;
     velmora::settings().TestRun = false;
     int prompts = 0;
     velmora::SaverPassword::set_prompt([&](QWidget*) -> std::optional<std::string> {
