@@ -51,6 +51,8 @@ public:
     void free_overlay_bitmaps();
     void free_reflection_bitmaps();
     void build_reflection_images();
+    // Writes the scene on the screen as an animated GIF file (F12).
+    void save_images();
 
     // The lines the status line shows between builds.
     static std::string status_banner();
