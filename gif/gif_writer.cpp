@@ -89,6 +89,7 @@ namespace {
             // would need a fifth code bit.
             , clear_limit_start_(code_size > 3 ? clear_code_ - 2 : 9)
             , max_codes_(4095 - first_run_code_)
+            , width_(initial_width_)
         {
         }
 
