@@ -320,16 +320,13 @@ public:
             warning_handler_(message);
     }
 
-    // Pixel count of all frames, kept under kMaxImagePixels.
-    std::int64_t pixel_total() const { return pixel_total_; }
-
 private:
     friend class TGIFSubImage;
 
     TGIFHeader header_;
     std::vector<std::unique_ptr<TGIFSubImage>> images_;
     GIFWarningHandler warning_handler_;
-    std::int64_t pixel_total_ = 0;
+    std::int64_t pixel_total_ = 0; // pixels of all frames, kept under kMaxImagePixels
 };
 
 } // namespace velmora

@@ -36,7 +36,6 @@ std::string error_of(const Bytes& bytes)
 {
     TGIFImage image;
     GIFInput in(bytes);
-    in.skip(0);
     try {
         image.LoadFromStream(in);
     } catch (const GIFException& e) {
