@@ -62,7 +62,8 @@ std::unique_ptr<TGIFImage> build_reflection_gif(
     const int w2 = scene.area_width;
     const int h2 = scene.area_height;
     const int n = scene.frames_built;
-    if (w1 - 1 > kMaxGIFSceneWidth - 1 || h1 + h2 - 1 > kMaxGIFSceneHeight - 1)
+    if (scene.check_size
+        && (w1 - 1 > kMaxGIFSceneWidth - 1 || h1 + h2 - 1 > kMaxGIFSceneHeight - 1))
         throw Error("Image too large (" + std::to_string(w1) + "X" + std::to_string(h1 + h2)
             + ") for saving to animate GIF!");
     if (!scene.picture || !scene.frame_strip || n <= 0 || w2 <= 0 || h2 <= 0)

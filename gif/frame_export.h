@@ -23,6 +23,9 @@ struct ReflectionScene {
     int area_width = 0; // W2: the reflection area (Image2)
     int area_height = 0; // H2
     int delay_ms = 0; // DelayTimeMS, the animation's frame interval
+    // The saver refuses scenes above the size limit; the command-line tool
+    // may lift it when asked to.
+    bool check_size = true;
 };
 
 // The largest scene a GIF is made of: W1 at most 323, H1 + H2 at most 203.
