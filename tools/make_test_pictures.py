@@ -89,8 +89,10 @@ def icon_image(size, bits, transparent):
         row = b""
         mask = 0
         for x in range(size):
-            r, g, b = f_colour(x, y, size, size)
             clear = transparent(x, y)
+            # Under a set mask bit the colour is XOR-ed onto the background:
+            # black leaves it as it is.
+            r, g, b = (0, 0, 0) if clear and bits < 32 else f_colour(x, y, size, size)
             if bits == 32:
                 row += bytes((b, g, r, 0 if clear else 255))
             else:
@@ -123,9 +125,16 @@ def make_icos():
     alpha = icon_image(16, 32, lambda x, y: x < 2)
     write("f_alpha.ico", ico_file([(16, 32, alpha)]))
     # Two sizes; the larger one (24-bit with an AND mask clearing the top
-    # row) is the one shown.
+    # row, except for its last pixel, which is red XOR-ed onto the background
+    # and so shows cyan) is the one shown.
     small = icon_image(16, 32, lambda x, y: False)
     large = icon_image(32, 24, lambda x, y: y == 0)
+    # The last pixel of the top row: colour red under a set mask bit. Rows
+    # are 96 bytes, stored bottom-up after the 40-byte header.
+    large = bytearray(large)
+    top_row = 40 + 31 * 96
+    large[top_row + 31 * 3: top_row + 32 * 3] = bytes((0, 0, 255))
+    large = bytes(large)
     write("f_two_sizes.ico", ico_file([(16, 32, small), (32, 24, large)]))
 
 
