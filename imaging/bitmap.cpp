@@ -124,7 +124,8 @@ void Bitmap::set_size(int width, int height)
     } else {
         std::fill(fresh.begin(), fresh.end(), std::uint8_t { 0xFF });
     }
-    const int keep_rows = std::min(height, height_);
+    // Rows of no bytes (a width of 0) have no memory to copy from.
+    const int keep_rows = width == 0 || width_ == 0 ? 0 : std::min(height, height_);
     const std::size_t keep_bytes = static_cast<std::size_t>(std::min(width, width_))
         * static_cast<std::size_t>(bytes_per_pixel(format_));
     for (int y = 0; y < keep_rows; ++y)

@@ -3,7 +3,6 @@
 #include "imaging/bitmap.h"
 
 #include <QImage>
-#include <algorithm>
 #include <cstring>
 
 namespace velmora {
@@ -36,9 +35,8 @@ inline Bitmap bitmap_from_qimage(const QImage& image)
 {
     if (image.isNull())
         return {};
-    const QImage straight
-        = image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_ARGB32) : image;
-    const QImage bgr = straight.convertToFormat(QImage::Format_BGR888);
+    // Qt takes premultiplied colours back to straight ones on the way.
+    const QImage bgr = image.convertToFormat(QImage::Format_BGR888);
     Bitmap bitmap(bgr.width(), bgr.height(), PixelFormat::pf24bit);
     const auto bytes = static_cast<std::size_t>(bgr.width()) * 3;
     for (int y = 0; y < bgr.height(); ++y)
