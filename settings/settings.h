@@ -66,6 +66,8 @@ struct Settings {
             return Images[static_cast<std::size_t>(k - 1)];
         return {};
     }
+
+    bool operator==(const Settings&) const = default;
 };
 
 // The one settings record of the process.

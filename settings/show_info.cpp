@@ -6,7 +6,10 @@ namespace velmora {
 
 namespace {
 
-    void print_info(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
+    void print_info(const std::string& text)
+    {
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
 
     InfoHandler& handler()
     {
@@ -16,7 +19,10 @@ namespace {
 
 } // namespace
 
-void show_info(const std::string& text) { handler()(text); }
+void show_info(const std::string& text)
+{
+    handler()(text);
+}
 
 InfoHandler set_info_handler(InfoHandler replacement)
 {

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+// Loads every persistent field of settings() from the INI file `file_name`
+// (the default file when empty). A missing file is no error: every field
+// takes its default and no file is created. An existing read-only file is
+// made writable first. A value of an integer or colour key that is no integer
+// throws velmora::Error "'<value>' is not a valid integer value"; the fields
+// read before that key keep their new values, the rest their old ones.
+void read_settings(const std::string& file_name);
+
+// Stores every persistent field of settings() into the INI file `file_name`
+// (the default file when empty), keeping every other line of an existing
+// file. The file is replaced as a whole, so a failure at any point leaves the
+// old file as it was; the failure throws velmora::Error
+// "Unable to write to <file name>".
+void write_settings(const std::string& file_name);
+
+// "True" or "False".
+std::string format_bool(bool value);
+// True exactly when the upper-case form of `text` is "TRUE".
+bool parse_bool(std::string_view text);
+// Decimal text with an optional sign that fits in 32 bits; anything else
+// throws velmora::Error "'<text>' is not a valid integer value".
+std::int32_t parse_integer(std::string_view text);
+
+// The read-only attribute of a file is the owner's write permission.
+// is_read_only: the file exists and its owner may not write it.
+bool is_read_only(const std::string& path);
+// Gives the owner write permission when the file is read-only; false only
+// when that failed.
+bool clear_read_only(const std::string& path);
+
+// `path` with the extension of its file name replaced by `extension` (which
+// includes the dot), or with `extension` appended when it has none.
+std::string replace_extension(const std::string& path, std::string_view extension);
+
+// The running program file (/proc/self/exe) unless overridden.
+std::string program_file_name();
+// Replaces the program file name used for the default settings file and
+// the default folders (tests, tools); an empty name restores the real one.
+void override_program_file_name(const std::string& path);
+// The folder of the program file, without a trailing "/" (except for "/").
+std::string program_directory();
+
+// The default settings file: the program file's path with the extension
+// ".INI", beside the program. When the user cannot write the program's folder
+// (a system-wide install) it is $XDG_CONFIG_HOME/velmora/velmora.INI, with
+// ~/.config as the default for $XDG_CONFIG_HOME.
+std::string settings_file_name();
+
+} // namespace velmora
