@@ -89,8 +89,10 @@ namespace {
         unsigned int done = 0;
         while (done < count) {
             JSAMPROW row = rows[done];
-            if (jpeg_read_scanlines(cinfo, &row, 1) != 1)
+            if (jpeg_read_scanlines(cinfo, &row, 1) != 1) {
+                errors->code = JWRN_JPEG_EOF; // no more data: the picture ends early
                 return false;
+            }
             ++done;
         }
         jpeg_finish_decompress(cinfo);

@@ -36,7 +36,7 @@ namespace {
         result.fill(fill);
         const long double phase = wave_phase(frame, period);
         const auto row_bytes = static_cast<std::size_t>(width) * 3;
-        for (int i = 0; i < result_height; ++i) {
+        for (int i = 0; i < result_height && row_bytes > 0; ++i) {
             const int v = wave_offset(height, i, shape, speed, phase, kMakeWaveAmplitude);
             int from = i + v;
             if (from < 0)

@@ -44,7 +44,7 @@ Bitmap flip_reverse_copy(bool flip, bool reverse, const Bitmap& source)
     const int height = source.height();
     Bitmap result(width, height, PixelFormat::pf24bit);
     const auto row_bytes = static_cast<std::size_t>(width) * 3;
-    for (int i = 0; i < height; ++i) {
+    for (int i = 0; i < height && row_bytes > 0; ++i) {
         const std::uint8_t* from = source.row(i);
         std::uint8_t* to = result.row(flip ? height - 1 - i : i);
         if (!reverse) {
@@ -128,7 +128,7 @@ void rescale_bitmap(Bitmap& bitmap, int new_width, int new_height)
     const std::size_t row_bytes = static_cast<std::size_t>(new_width) * bpp;
 
     int previous_source_row = -1;
-    for (int y = 0; y < new_height; ++y) {
+    for (int y = 0; y < new_height && row_bytes > 0; ++y) {
         const int source_row = scaled_index(y, h, new_height);
         std::uint8_t* to = result.row(y);
         if (source_row == previous_source_row) {

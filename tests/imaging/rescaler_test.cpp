@@ -238,6 +238,10 @@ TEST(Rescale, ZeroSizesGiveEmptyBitmapsAndEmptySourcesGiveWhite)
     EXPECT_EQ(b.width(), 2);
     EXPECT_EQ(b.pixel(1, 1), make_color(255, 255, 255));
 
+    const Bitmap thin = flip_reverse_copy(true, true, Bitmap(0, 4));
+    EXPECT_EQ(thin.width(), 0);
+    EXPECT_EQ(thin.height(), 4);
+
     Bitmap d = numbered(2, 2);
     rescale_bitmap(d, -3, -1);
     EXPECT_EQ(d.width(), 0);
@@ -255,11 +259,4 @@ TEST(Rescale, WideBitmapsDoNotOverflowTheIndexArithmetic)
     EXPECT_EQ(b.pixel(69998, 0), column(69998));
     EXPECT_EQ(b.pixel(35000, 0), column(35000));
     EXPECT_EQ(b.pixel(69997, 0), column(69997));
-}
-
-TEST(MaxMinInt, PickTheLargerAndTheSmaller)
-{
-    EXPECT_EQ(max_int(-3, 2), 2);
-    EXPECT_EQ(min_int(-3, 2), -3);
-    EXPECT_EQ(max_int(std::numeric_limits<int>::min(), -1), -1);
 }

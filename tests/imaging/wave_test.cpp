@@ -137,6 +137,8 @@ TEST(MakeWave, NeverReadsBeyondTheSource)
     const auto flat = make_wave(source, 1, 0, 1.0L, fill, 17, 30);
     ASSERT_TRUE(flat);
     EXPECT_EQ(*flat, source);
+    // A source without columns gives a wave frame without columns.
+    EXPECT_EQ(make_wave(Bitmap(0, 10), 1, 12, 1.0L, fill, 17, 30)->height(), 10);
     // Other formats are read through a 24-bit copy.
     Bitmap narrow = source;
     narrow.set_pixel_format(PixelFormat::pf32bit);
