@@ -56,8 +56,11 @@ void run_preview(X11Connection& x, std::uint32_t host)
     const Bitmap& reflect = bitmaps.reflect;
 
     const int w = main.width();
+    // The host's extent is counted inclusively (right - left + 1), as saver
+    // hosts have always measured it, so odd-sized hosts place the pictures one
+    // pixel further right and down than plain centring would.
     const PreviewPosition at
-        = preview_position(size->width, size->height, w, main.height(), reflect.height());
+        = preview_position(size->width + 1, size->height + 1, w, main.height(), reflect.height());
     const auto draw_main = [&] {
         if (painter)
             painter->draw(main, 0, 0, main.width(), main.height(), at.x, at.y);

@@ -81,10 +81,11 @@ TEST(Preview, DrawsThePictureAndCyclesTheReflectionInOrderUntilHidden)
     X11Session x;
     const Pictures p;
     ASSERT_EQ(p.main.height() + p.reflect.height(), 78);
-    // Odd sizes: the pictures sit at ((201 - 76) div 2, (151 - 78) div 2).
+    // Odd sizes: the host's extent counts inclusively (202 x 152), so the
+    // pictures sit at ((202 - 76) div 2, (152 - 78) div 2).
     const xcb_window_t host = x.create_window(0, 0, 201, 151);
     Child preview(velmora_command({ "/p", std::to_string(host) }));
-    const int left = 62, top = 36;
+    const int left = 63, top = 37;
 
     const std::vector<int> seen = watch_frames(x, host, p, left, top, 9, 10s);
     ASSERT_GE(seen.size(), 9u) << "the preview did not animate";
@@ -115,11 +116,12 @@ TEST(Preview, HostSmallerThanThePicturesShowsTheirMiddleAndDestroyingItEndsThePr
 {
     X11Session x;
     const Pictures p;
-    // Offsets (50 - 76) div 2 = -13 and (40 - 78) div 2 = -19.
+    // Offsets (51 - 76) div 2 = -12 and (41 - 78) div 2 = -18 (the host's
+    // extent counts inclusively; the division truncates toward zero).
     const xcb_window_t host = x.create_window(0, 0, 50, 40);
     Child preview(velmora_command({ "-P", std::to_string(host) }));
     EXPECT_TRUE(wait_until(
-        5s, [&] { return shown_frame(p, x.read_pixels(host, 0, 0, 50, 40), 0, 0, 13, 19) != 0; }));
+        5s, [&] { return shown_frame(p, x.read_pixels(host, 0, 0, 50, 40), 0, 0, 12, 18) != 0; }));
     x.destroy(host);
     EXPECT_EQ(preview.wait_for_exit(5s), 0);
     EXPECT_EQ(preview.error_output(), "");
