@@ -2,6 +2,7 @@
 
 #include "gif/picture.h"
 #include "imaging/error.h"
+#include "imaging/numbers.h"
 #include "imaging/rescaler.h"
 #include "settings/show_info.h"
 
@@ -16,10 +17,8 @@ namespace {
     // Round with halves to the even neighbour, kept inside the int range.
     int round_to_int(long double value)
     {
-        const long double r = round_half_even(value);
-        constexpr long double lo = std::numeric_limits<int>::min();
-        constexpr long double hi = std::numeric_limits<int>::max();
-        return static_cast<int>(std::clamp(r, lo, hi));
+        return static_cast<int>(std::clamp<long long>(round_half_even(value),
+            std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
     }
 
     // A name of nothing but blanks and control characters names no file.

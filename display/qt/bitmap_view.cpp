@@ -1,5 +1,7 @@
 #include "display/qt/bitmap_view.h"
 
+#include "imaging/qt/qimage_view.h"
+
 #include <QImage>
 #include <QPainter>
 
@@ -17,10 +19,8 @@ void BitmapView::paintEvent(QPaintEvent*)
         painter.fillRect(rect(), Qt::black);
         return;
     }
-    // Blue, green, red bytes with 4-byte aligned rows: the layout of the
-    // bitmap itself, so nothing is copied.
-    const QImage view(bitmap_->bits(), bitmap_->width(), bitmap_->height(), bitmap_->stride(),
-        QImage::Format_BGR888);
+    // The bitmap's own rows, nothing copied.
+    const QImage view = velmora::qimage_view(*bitmap_);
     if (view.width() < width() || view.height() < height())
         painter.fillRect(rect(), Qt::black);
     painter.drawImage(0, 0, view);

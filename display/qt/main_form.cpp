@@ -6,6 +6,7 @@
 #include "display/qt/screensaver_state.h"
 #include "display/setting_ranges.h"
 #include "gif/codecs/platform_codecs.h"
+#include "gif/frame_export.h"
 #include "imaging/error.h"
 #include "settings/read_write_ini.h"
 #include "settings/settings.h"
@@ -13,12 +14,14 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTimer>
 #include <array>
 #include <cstdlib>
@@ -439,6 +442,69 @@ void TMainForm::Timer2Timer()
         Timer1->start();
     Timer2->start();
     Panel1->show();
+}
+
+// ---------------------------------------------------------------------------
+// GIF export
+
+namespace {
+
+// The user's pictures folder (created by the export when missing), or the
+// home folder where the desktop names none or it cannot be made.
+std::string export_folder()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (folder.isEmpty() || !QDir().mkpath(folder))
+        folder = QDir::homePath();
+    return folder.toStdString();
+}
+
+} // namespace
+
+void TMainForm::save_images()
+{
+    if (Exporting)
+        return; // one export at a time
+    // While the export reads the frames and the picture, input that would
+    // free or rebuild them waits (see request_close) and the animation
+    // pauses; both resume when the file is written or the export failed.
+    Exporting = true;
+    const bool animating = Timer1->isActive();
+    bool begun = false;
+    const velmora::ExportStatus status = [&](const std::string& line) {
+        // The size check comes first and changes nothing when it refuses.
+        if (!begun) {
+            begun = true;
+            Timer1->stop();
+            show_status("Begin building GIF Image...");
+        }
+        show_status(line);
+    };
+    velmora::ReflectionScene source;
+    source.picture = &scene_.picture;
+    source.frame_strip = &frames_.strip;
+    source.frames_built = frames_.built;
+    source.area_width = scene_.area.width();
+    source.area_height = scene_.area.height();
+    source.delay_ms = velmora::within_ranges(velmora::settings()).DelayTimeMS;
+    std::string file;
+    std::string failure;
+    try {
+        file = velmora::save_reflection_gif(source, export_folder(), status);
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
+    Exporting = false;
+    if (animating && !Closing)
+        Timer1->start();
+    if (failure.empty())
+        show_status("Finished generating GIF file " + file + ".");
+    else
+        inform(failure);
+    if (close_after_export_) {
+        close_after_export_ = false;
+        request_close();
+    }
 }
 
 // ---------------------------------------------------------------------------

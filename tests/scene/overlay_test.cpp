@@ -56,8 +56,8 @@ namespace {
 
     TEST(OverlaySetup, CutsTheFootingProbesAndScales)
     {
-        register_test_picture("boat.vtest", boat(200, 100));
-        Settings s = overlay_settings("boat.vtest");
+        const std::string boat_file = register_test_picture("boat.vtest", boat(200, 100));
+        Settings s = overlay_settings(boat_file);
         s.OverlayShiftPixels = 10;
         s.OverlayZoomFactor = 150;
         s.XOffSet = 101;
@@ -89,8 +89,8 @@ namespace {
 
     TEST(OverlaySetup, ChoosesTheTransparentColours)
     {
-        register_test_picture("boat.vtest", boat(40, 20));
-        Settings s = overlay_settings("boat.vtest");
+        const std::string boat_file = register_test_picture("boat.vtest", boat(40, 20));
+        Settings s = overlay_settings(boat_file);
         const OverlayGeometry geometry { 1, 100, 80 };
         // The screen cannot be read: the overlay's own pixel serves both.
         OverlayState state
@@ -125,8 +125,8 @@ namespace {
 
     TEST(OverlaySetup, ReflectionBrightnessSparesTheBackground)
     {
-        register_test_picture("boat.vtest", boat(40, 20));
-        Settings s = overlay_settings("boat.vtest");
+        const std::string boat_file = register_test_picture("boat.vtest", boat(40, 20));
+        Settings s = overlay_settings(boat_file);
         const OverlayGeometry geometry { 1, 100, 80 };
         // Levels that cancel out leave the reflection an exact upside-down copy.
         s.OverlayBrightnessLevel = 1;
@@ -138,7 +138,7 @@ namespace {
             for (int x = 0; x < 40; ++x)
                 ASSERT_EQ(state.reflection->pixel(x, y), state.bitmap->pixel(x, 19 - y));
 
-        s.OverlayBrightnessLevel = 30;
+        s.OverlayBrightnessLevel = 31; // with BrightnessLevel -1: 30 brighter
         state = overlay_setup(s, geometry, {}, {});
         ASSERT_TRUE(state.reflection);
         // Row 1 of the reflection is the hull's bottom row (row 18).
@@ -148,8 +148,8 @@ namespace {
 
     TEST(OverlaySetup, ReflectionRoomEndsBelowTheReflectionArea)
     {
-        register_test_picture("tall.vtest", boat(40, 60));
-        Settings s = overlay_settings("tall.vtest");
+        const std::string tall_file = register_test_picture("tall.vtest", boat(40, 60));
+        Settings s = overlay_settings(tall_file);
         const OverlayGeometry geometry { 1, 100, 80 };
         s.YOffSet = 115; // bottom 5 rows above the area's bottom: room 15
         OverlayState state = overlay_setup(s, geometry, {}, {});
@@ -166,8 +166,8 @@ namespace {
 
     TEST(OverlaySetup, FlipMirrorsAfterMeasuring)
     {
-        register_test_picture("boat.vtest", boat(40, 20));
-        Settings s = overlay_settings("boat.vtest");
+        const std::string boat_file = register_test_picture("boat.vtest", boat(40, 20));
+        Settings s = overlay_settings(boat_file);
         s.FlipOverlay = true;
         const OverlayState state = overlay_setup(s, { 1, 100, 80 }, {}, {});
         ASSERT_TRUE(state.bitmap);
@@ -177,7 +177,7 @@ namespace {
 
     TEST(OverlaySetup, UnusableOverlaysLeaveTheSceneWithoutOne)
     {
-        register_test_picture("boat.vtest", boat(40, 20));
+        const std::string boat_file = register_test_picture("boat.vtest", boat(40, 20));
         std::vector<std::string> shown;
         const InfoHandler previous
             = set_info_handler([&](const std::string& text) { shown.push_back(text); });
@@ -199,7 +199,7 @@ namespace {
         EXPECT_EQ(shown[0], "Error loading Overlay image \"/nowhere/boat.vtest\"!");
 
         // A footing as high as the overlay, or higher, leaves nothing.
-        s.OverlayFileName = "boat.vtest";
+        s.OverlayFileName = boat_file;
         for (int footing : { 20, 21, 1000000 }) {
             s.OverlayShiftPixels = footing;
             state = overlay_setup(s, geometry, probe, {});
@@ -222,13 +222,14 @@ namespace {
 
     TEST(OverlayScene, OverlayStandsOnThePictureInEveryScene)
     {
-        register_test_picture("lake.vtest", test::coordinate_picture(320, 240));
-        register_test_picture("boat.vtest", boat(40, 20));
-        Settings record = overlay_settings("boat.vtest");
+        const std::string lake_file
+            = register_test_picture("lake.vtest", test::coordinate_picture(320, 240));
+        const std::string boat_file = register_test_picture("boat.vtest", boat(40, 20));
+        Settings record = overlay_settings(boat_file);
         record.XOffSet = 100;
         record.YOffSet = 150;
         record.OverlayXparentColor = -1;
-        std::optional<BuiltScene> built = build_scene("lake.vtest", 0, record, 1280, 1024, {},
+        std::optional<BuiltScene> built = build_scene(lake_file, 0, record, 1280, 1024, {},
             [](const Bitmap& overlay) { return std::optional<Color>(overlay.pixel(0, 19)); });
         ASSERT_TRUE(built);
         // 320 x 240 fits 356 x 267 (Round(267 / 240 x 320) = 356).

@@ -129,9 +129,9 @@ namespace {
         Settings record = defaults();
         record.UseImageBottom = true;
         record.ShiftHorizon = false;
-        register_test_picture("edge.vtest", coordinate_picture(200, 100));
-        const std::optional<BuiltScene> built
-            = build_scene("edge.vtest", 30, record, 1280, 1024, {});
+        const std::string edge_file
+            = register_test_picture("edge.vtest", coordinate_picture(200, 100));
+        const std::optional<BuiltScene> built = build_scene(edge_file, 30, record, 1280, 1024, {});
         ASSERT_TRUE(built);
         EXPECT_FALSE(record.UseImageBottom);
         EXPECT_FALSE(built->scene.edge_cut);
@@ -178,9 +178,9 @@ namespace {
         Settings record = defaults();
         record.MultipleMode = true;
         record.DisableReflection = true;
-        register_test_picture("slide.vtest", coordinate_picture(400, 300));
-        const std::optional<BuiltScene> built
-            = build_scene("slide.vtest", 50, record, 1280, 1024, {});
+        const std::string slide_file
+            = register_test_picture("slide.vtest", coordinate_picture(400, 300));
+        const std::optional<BuiltScene> built = build_scene(slide_file, 50, record, 1280, 1024, {});
         ASSERT_TRUE(built);
         const Scene& scene = built->scene;
         EXPECT_FALSE(scene.reflection_shown);
@@ -194,7 +194,8 @@ namespace {
 
     TEST(SceneSettings, OutOfRangeValuesAreClampedWhereUsed)
     {
-        register_test_picture("range.vtest", coordinate_picture(160, 120));
+        const std::string range_file
+            = register_test_picture("range.vtest", coordinate_picture(160, 120));
         Settings high = defaults();
         high.ImageResCode = 7;
         high.ReflectionHeightPercent = 100000;
@@ -204,7 +205,7 @@ namespace {
         high.BrightnessLevel = 100000;
         high.DelayTimeMS = 0;
         high.MultDelayTime = 2000000000;
-        std::optional<BuiltScene> built = build_scene("range.vtest", 0, high, 1280, 1024, {});
+        std::optional<BuiltScene> built = build_scene(range_file, 0, high, 1280, 1024, {});
         ASSERT_TRUE(built);
         EXPECT_EQ(built->scene.picture.width(), 400); // large size, full-height reflection
         EXPECT_EQ(built->scene.picture.height(), 300);
@@ -222,7 +223,7 @@ namespace {
         low.ShiftHorizon = true;
         low.UseImageBottom = true;
         low.ShiftPixels = -40;
-        built = build_scene("range.vtest", low.ShiftPixels, low, 1280, 1024, {});
+        built = build_scene(range_file, low.ShiftPixels, low, 1280, 1024, {});
         ASSERT_TRUE(built);
         // Small size with a 5 % reflection: h = Round(200 / 1.05) = 190.
         EXPECT_EQ(built->scene.picture.width(), 253);
@@ -251,28 +252,30 @@ namespace {
 
     TEST(SceneBuild, ClosingStopsTheBuildWherever)
     {
-        register_test_picture("closing.vtest", coordinate_picture(300, 200));
+        const std::string closing_file
+            = register_test_picture("closing.vtest", coordinate_picture(300, 200));
         // Count the progress lines of a whole build, then close after each.
         Settings record = defaults();
         int lines = 0;
         ASSERT_TRUE(build_scene(
-            "closing.vtest", 0, record, 800, 600, { {}, [&](const std::string&) { ++lines; } }));
+            closing_file, 0, record, 800, 600, { {}, [&](const std::string&) { ++lines; } }));
         ASSERT_GT(lines, 12);
         for (int stop_after = 0; stop_after < lines; ++stop_after) {
             int seen = 0;
             bool closing = false;
             const SceneHooks hooks { [&] { return closing; },
                 [&](const std::string&) { closing = ++seen > stop_after; } };
-            EXPECT_FALSE(build_scene("closing.vtest", 0, record, 800, 600, hooks)) << stop_after;
+            EXPECT_FALSE(build_scene(closing_file, 0, record, 800, 600, hooks)) << stop_after;
         }
     }
 
     TEST(SceneBuild, FramesCopyIntoTheReflectionArea)
     {
-        register_test_picture("frames.vtest", coordinate_picture(320, 240));
+        const std::string frames_file
+            = register_test_picture("frames.vtest", coordinate_picture(320, 240));
         Settings record = defaults();
         record.NumberOfReflectedImages = 4;
-        std::optional<BuiltScene> built = build_scene("frames.vtest", 0, record, 800, 600, {});
+        std::optional<BuiltScene> built = build_scene(frames_file, 0, record, 800, 600, {});
         ASSERT_TRUE(built);
         const int w = built->scene.area.width();
         const int h = built->scene.area.height();

@@ -4,33 +4,44 @@
 #include "imaging/bitmap.h"
 #include "imaging/error.h"
 
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
+#include <unistd.h>
 
 namespace velmora::test {
 
 // Pictures the scene tests "load": a decoder for the made-up extension
 // ".vtest" serves bitmaps registered under their file names, so the whole
-// scene build runs without picture files.
+// scene build runs without encoding pictures. The files exist (empty), as
+// the picture loader checks them before it asks a decoder.
 inline std::map<std::string, Bitmap>& test_pictures()
 {
     static std::map<std::string, Bitmap> pictures;
     return pictures;
 }
 
-inline void register_test_picture(const std::string& name, const Bitmap& picture)
+// Registers `picture` under `name` (ending in ".vtest") and returns the
+// path to load it from.
+inline std::string register_test_picture(const std::string& name, const Bitmap& picture)
 {
-    static const bool registered = [] {
+    static const std::filesystem::path folder = [] {
         register_picture_decoder("vtest", [](const std::string& path) {
             const auto it = test_pictures().find(path);
             if (it == test_pictures().end())
                 throw Error("no such test picture: " + path);
             return it->second;
         });
-        return true;
+        const std::filesystem::path dir = std::filesystem::temp_directory_path()
+            / ("velmora-test-pictures-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+        return dir;
     }();
-    (void)registered;
-    test_pictures()[name] = picture;
+    const std::string path = (folder / name).string();
+    std::ofstream(path).flush();
+    test_pictures()[path] = picture;
+    return path;
 }
 
 // Every pixel tells where it came from: red = x, green = y (both mod 256).
