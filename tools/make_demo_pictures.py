@@ -17,7 +17,8 @@ LAKE_W, LAKE_H = 800, 600
 WATER_EDGE = 420  # first row of the lake
 BOAT_W, BOAT_H = 120, 64
 BOAT_FOOTING = 10  # hull rows below the waterline
-BOAT_X = 220
+BOAT_X = 200
+BOAT_ZOOM = 150  # percent
 BOAT_BACKGROUND = (255, 0, 255)
 
 
@@ -128,7 +129,7 @@ MultDelayTime=10
 DisableReflection=False
 NumberOfReflectedImages=12
 OverlayReflection=True
-OverlayZoomFactor=100
+OverlayZoomFactor={zoom}
 OverlayXparentColor=-1
 Overlay24BitXparentColor=-1
 AutoOverlayXparentColor=True
@@ -146,8 +147,9 @@ def write_ini(outdir):
     path = os.path.join(outdir, "velmora.INI")
     if os.path.exists(path):
         return  # the user's own settings stay as they are
-    text = INI.format(x=BOAT_X, y=WATER_EDGE - (BOAT_H - BOAT_FOOTING),
-                      shift=LAKE_H - WATER_EDGE, footing=BOAT_FOOTING)
+    # The boat's waterline (the top of its footing) sits on the water edge.
+    text = INI.format(x=BOAT_X, y=WATER_EDGE - (BOAT_H - BOAT_FOOTING) * BOAT_ZOOM // 100,
+                      shift=LAKE_H - WATER_EDGE, footing=BOAT_FOOTING, zoom=BOAT_ZOOM)
     with open(path, "x", newline="\r\n") as f:
         f.write(text)
 
