@@ -9,12 +9,15 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QTimer>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -457,6 +460,100 @@ TEST_F(MainFormTest, SaverRunWithoutPasswordClosesAtOnce)
     f.FormMouseDown();
     EXPECT_EQ(prompts, 0);
     EXPECT_TRUE(f.Closing);
+}
+
+class ExportTest : public MainFormTest {
+protected:
+    void SetUp() override
+    {
+        MainFormTest::SetUp();
+        // The pictures folder follows the home folder; it does not exist yet.
+        const char* home = std::getenv("HOME");
+        old_home_ = home ? home : "";
+        home_ = std::filesystem::temp_directory_path()
+            / ("velmora-display-home-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(home_);
+        ::setenv("HOME", home_.c_str(), 1);
+        pictures = home_ / "Pictures";
+        // 320 x 120 with a 61-row reflection: within the GIF size limit.
+        Settings& s = velmora::settings();
+        s.ImageFileName = register_test_picture("small.vtest", coordinate_picture(320, 120));
+        s.ImageResCode = 0;
+        s.ReflectionHeightPercent = 50;
+        s.NumberOfReflectedImages = 3;
+    }
+    void TearDown() override
+    {
+        ::setenv("HOME", old_home_.c_str(), 1);
+        std::filesystem::remove_all(home_);
+        MainFormTest::TearDown();
+    }
+
+    std::filesystem::path pictures;
+
+private:
+    std::string old_home_;
+    std::filesystem::path home_;
+};
+
+TEST_F(ExportTest, F12WritesTheSceneToThePicturesFolder)
+{
+    TMainForm& f = start();
+    ASSERT_EQ(f.Panel1->size(), QSize(320, 181));
+    f.FormKeyDown(Qt::Key_F12);
+    const std::filesystem::path first = pictures / "Reflection_00.GIF";
+    ASSERT_TRUE(std::filesystem::exists(first));
+    EXPECT_EQ(
+        f.StatusLab->text().toStdString(), "Finished generating GIF file " + first.string() + ".");
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(f.Timer1->isActive()) << "the animation goes on";
+    EXPECT_FALSE(f.Closing);
+    // The file holds the whole scene: GIF89a, logical screen 320 x 181.
+    std::ifstream in(first, std::ios::binary);
+    std::string head(10, '\0');
+    in.read(head.data(), 10);
+    EXPECT_EQ(head.substr(0, 6), "GIF89a");
+    EXPECT_EQ(static_cast<unsigned char>(head[6]) | static_cast<unsigned char>(head[7]) << 8, 320);
+    EXPECT_EQ(static_cast<unsigned char>(head[8]) | static_cast<unsigned char>(head[9]) << 8, 181);
+
+    f.FormKeyDown(Qt::Key_F12);
+    EXPECT_TRUE(std::filesystem::exists(pictures / "Reflection_01.GIF"));
+}
+
+TEST_F(ExportTest, InputDuringTheExportWaitsForItsEnd)
+{
+    TMainForm& f = start();
+    // Delivered while the export runs: a second F12, a key and a click.
+    QCoreApplication::postEvent(&f, new QKeyEvent(QEvent::KeyPress, Qt::Key_F12, Qt::NoModifier));
+    QCoreApplication::postEvent(&f, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier));
+    QCoreApplication::postEvent(&f,
+        new QMouseEvent(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
+            Qt::LeftButton, Qt::NoModifier));
+    f.FormKeyDown(Qt::Key_F12);
+    EXPECT_TRUE(std::filesystem::exists(pictures / "Reflection_00.GIF"));
+    EXPECT_FALSE(std::filesystem::exists(pictures / "Reflection_01.GIF"));
+    EXPECT_FALSE(f.Exporting);
+    EXPECT_TRUE(messages.empty());
+    // The close request was carried out once the export had finished.
+    EXPECT_TRUE(f.Closing);
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(f.FramesBuilt(), 0) << "the frames go with the close";
+}
+
+TEST_F(MainFormTest, F12RefusesScenesTooLargeOrWithoutFrames)
+{
+    TMainForm& f = start();
+    f.FormKeyDown(Qt::Key_F12);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Image too large (356X481) for saving to animate GIF!");
+    EXPECT_TRUE(f.Timer1->isActive());
+    EXPECT_FALSE(f.Closing);
+
+    TMainForm bare;
+    bare.FormKeyDown(Qt::Key_F12);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1], "No reflection images built yet. Nothing to save!");
+    EXPECT_FALSE(bare.Closing);
 }
 
 } // namespace

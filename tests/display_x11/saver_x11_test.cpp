@@ -179,6 +179,7 @@ protected:
         fs::remove_all(dir_);
         fs::create_directories(dir_ / "config");
         fs::create_directories(dir_ / "run");
+        fs::permissions(dir_ / "run", fs::perms::owner_all);
         const fs::path build = VELMORA_BINARY_DIR;
         for (const char* file : { "velmora", "demo_lake.bmp", "demo_boat.bmp" })
             fs::copy_file(build / file, dir_ / file);
