@@ -1,5 +1,6 @@
 #include "gif/picture.h"
 
+#include "gif/gif_reader.h"
 #include "gif/jpeg_decoder.h"
 #include "imaging/error.h"
 
@@ -25,11 +26,6 @@ namespace {
         return text;
     }
 
-    Bitmap gif_not_built(const std::string&)
-    {
-        throw Error("GIF pictures are not supported in this build");
-    }
-
     // The decoders of the core are there from the first use on; the platform
     // layer adds its own with register_picture_decoder.
     std::map<std::string, PictureDecoder>& decoders()
@@ -37,7 +33,7 @@ namespace {
         static std::map<std::string, PictureDecoder> table {
             { "jpg", load_jpeg_file },
             { "jpeg", load_jpeg_file },
-            { "gif", gif_not_built },
+            { "gif", decode_gif_file },
         };
         return table;
     }

@@ -1,8 +1,10 @@
 #include "gif/gif_image.h"
 #include "gif/gif_reader.h"
 #include "gif/gif_stream.h"
+#include "gif/picture.h"
 #include "gif_test_support.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 using namespace velmora;
@@ -355,4 +357,23 @@ TEST(GIFReader, LowDepthDisplaysGetTheColourCube)
     EXPECT_EQ(decode_gif(good_gif()).palette().size(), 216u);
     set_display_depth(24);
     EXPECT_EQ(decode_gif(good_gif()).palette().size(), 4u);
+}
+
+TEST(GIFReader, PictureFilesNamedGifInAnyCaseLoadThroughTheReader)
+{
+    const std::string source = std::string(VELMORA_TEST_DATA) + "/gif/peer/im_gradient.gif";
+    const Bitmap direct = decode_gif_file(source);
+    const std::string folder = testing::TempDir();
+    for (const std::string name : { "a.GIF", "b.Gif", "c.gif" }) {
+        const std::string copy = folder + "/" + name;
+        std::filesystem::copy_file(source, copy, std::filesystem::copy_options::overwrite_existing);
+        const Bitmap loaded = load_picture(copy);
+        EXPECT_EQ(loaded.pixel_format(), PixelFormat::pf24bit) << name;
+        ASSERT_EQ(loaded.width(), direct.width()) << name;
+        ASSERT_EQ(loaded.height(), direct.height()) << name;
+        for (int y = 0; y < loaded.height(); ++y)
+            for (int x = 0; x < loaded.width(); ++x)
+                ASSERT_EQ(loaded.pixel(x, y), direct.pixel(x, y)) << name << " " << x << "," << y;
+        std::filesystem::remove(copy);
+    }
 }
