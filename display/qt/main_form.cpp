@@ -7,6 +7,7 @@
 #include "display/setting_ranges.h"
 #include "gif/codecs/platform_codecs.h"
 #include "gif/frame_export.h"
+#include "gif/gif_reader.h"
 #include "imaging/error.h"
 #include "settings/read_write_ini.h"
 #include "settings/settings.h"
@@ -176,11 +177,13 @@ void TMainForm::FormActivate()
     if (!FirstActivation)
         return;
     FirstActivation = false;
-    if (color_depth() <= 8) {
+    const int depth = color_depth();
+    if (depth <= 8) {
         velmora::show_info("Display setting must be at least 16-bit color for this ScreenSaver!");
         FirstActivation = true;
         return;
     }
+    velmora::set_display_depth(depth); // GIF pictures are decoded for this screen
     OverlayFailed = false;
     Timer1->stop();
     Timer2->stop();
