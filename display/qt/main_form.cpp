@@ -97,8 +97,6 @@ TMainForm::TMainForm(QWidget* parent)
     FormCreate();
 }
 
-TMainForm::~TMainForm() = default;
-
 void TMainForm::FormCreate()
 {
     FirstActivation = true;

@@ -26,7 +26,6 @@ class TMainForm : public QWidget {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
-    ~TMainForm() override;
 
     // Start-up and scene assembly.
     void FormCreate();
@@ -47,6 +46,9 @@ public:
 
     // Overlay and reflection frames of the scene.
     void overlay_setup();
+    // Shows the overlay's bottom-left pixel at the form's top-right pixel and
+    // answers the colour the window renders there (nothing when it cannot be
+    // read); overlay_setup stores the measured colours into the settings.
     std::optional<velmora::Color> probe_transparent_color(const velmora::Bitmap& overlay);
     void free_overlay_bitmaps();
     void free_reflection_bitmaps();

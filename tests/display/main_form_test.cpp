@@ -4,6 +4,7 @@
 #include "display/qt/main_form.h"
 #include "display/qt/screensaver_state.h"
 #include "scene/test_pictures.h"
+#include "settings/read_write_ini.h"
 #include "settings/settings.h"
 #include "settings/show_info.h"
 
@@ -306,6 +307,30 @@ TEST_F(MainFormTest, PicturesThatCannotBeShownLeaveTheScreenBlack)
     EXPECT_TRUE(form->BuildFailed);
     EXPECT_FALSE(form->Timer1->isActive());
     EXPECT_FALSE(form->Panel1->isVisible());
+}
+
+TEST_F(MainFormTest, ASaverRunReadsTheSettingsFile)
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path()
+        / ("velmora-display-ini-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    velmora::override_program_file_name((dir / "velmora").string());
+    velmora::settings().TestRun = false;
+    std::ofstream(dir / "velmora.INI")
+        << "[Setup]\nImageFileName=" << lake << "\nNumberOfReflectedImages=5\nDelayTimeMS=90\n";
+    TMainForm& f = start();
+    EXPECT_EQ(f.FramesBuilt(), 5);
+    EXPECT_EQ(f.Timer1->interval(), 90);
+
+    // A value that is no number stops the reading: the screen stays black.
+    std::ofstream(dir / "velmora.INI")
+        << "[Setup]\nImageFileName=" << lake << "\nDelayTimeMS=fast\n";
+    start();
+    EXPECT_EQ(messages, std::vector<std::string> { "'fast' is not a valid integer value" });
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_TRUE(form->scene().picture.empty());
+    velmora::override_program_file_name("");
+    std::filesystem::remove_all(dir);
 }
 
 TEST_F(MainFormTest, OutOfRangeSettingsAreClampedByTheDisplay)
