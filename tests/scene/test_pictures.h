@@ -26,19 +26,24 @@ inline std::map<std::string, Bitmap>& test_pictures()
 // path to load it from.
 inline std::string register_test_picture(const std::string& name, const Bitmap& picture)
 {
-    static const std::filesystem::path folder = [] {
-        register_picture_decoder("vtest", [](const std::string& path) {
-            const auto it = test_pictures().find(path);
-            if (it == test_pictures().end())
-                throw Error("no such test picture: " + path);
-            return it->second;
-        });
-        const std::filesystem::path dir = std::filesystem::temp_directory_path()
+    // The files live in a folder of this process, removed when it ends.
+    struct Folder {
+        std::filesystem::path path = std::filesystem::temp_directory_path()
             / ("velmora-test-pictures-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
-        return dir;
-    }();
-    const std::string path = (folder / name).string();
+        Folder()
+        {
+            std::filesystem::create_directories(path);
+            register_picture_decoder("vtest", [](const std::string& file) {
+                const auto it = test_pictures().find(file);
+                if (it == test_pictures().end())
+                    throw Error("no such test picture: " + file);
+                return it->second;
+            });
+        }
+        ~Folder() { std::filesystem::remove_all(path); }
+    };
+    static const Folder folder;
+    const std::string path = (folder.path / name).string();
     std::ofstream(path).flush();
     test_pictures()[path] = picture;
     return path;
