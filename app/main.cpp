@@ -14,6 +14,7 @@
 #include "dialogs/qt/setup_form.h"
 #include "dialogs/qt/xoverlay_form.h"
 #include "display/qt/main_form.h"
+#include "gif/codecs/platform_codecs.h"
 #include "settings/qt/info_box.h"
 
 #include <QWindow>
@@ -101,6 +102,8 @@ int main(int argc, char** argv)
 
     Application app(argc, argv);
     install_info_box();
+    // Every window of the program may load pictures in any supported format.
+    register_platform_codecs();
 
     if (run_mode == kPreview) {
         run_preview(*x, *host);

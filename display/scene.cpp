@@ -165,6 +165,23 @@ OverlayState prepare_scene_overlay(
     return overlay_setup(within_ranges(record), geometry, probe, hooks.status);
 }
 
+FirstPicture first_picture(Settings& record)
+{
+    FirstPicture first;
+    if (record.MultipleMode && record.NumMultipleImages >= 1) {
+        if (record.SelectedImageIndex > 0 && record.SelectedImageIndex <= record.NumMultipleImages)
+            first.image_index = record.SelectedImageIndex;
+        const ImageEntry entry = record.image_entry(first.image_index);
+        first.file_name = entry.ImageNumber;
+        first.water_edge = entry.ImageShiftNumber;
+        record.UseImageBottom = entry.UseImageBottom;
+    } else {
+        first.file_name = record.ImageFileName;
+        first.water_edge = record.ShiftPixels;
+    }
+    return first;
+}
+
 int frame_count(const Settings& record)
 {
     return within_ranges(record).NumberOfReflectedImages;

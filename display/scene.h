@@ -89,6 +89,16 @@ std::optional<Scene> assemble_scene(Bitmap picture, std::int32_t water_edge, con
 OverlayState prepare_scene_overlay(
     const Settings& record, const Scene& scene, const ScreenProbe& probe, const SceneHooks& hooks);
 
+// The picture a saver run starts with: in the slide show (with at least one
+// entry) entry 1, or the entry selected in the setup dialog, whose
+// UseImageBottom it copies into `record`; otherwise the single picture.
+struct FirstPicture {
+    std::string file_name;
+    std::int32_t water_edge = 0;
+    std::int32_t image_index = 1; // CurrentImageIndex
+};
+FirstPicture first_picture(Settings& record);
+
 // Frames to build: NumberOfReflectedImages within its range (at most 15).
 int frame_count(const Settings& record);
 

@@ -201,20 +201,11 @@ void TMainForm::FormActivate()
     const Settings s = velmora::within_ranges(record);
     FrameCount = s.NumberOfReflectedImages;
 
-    int water_edge = 0;
-    if (record.MultipleMode && record.NumMultipleImages >= 1) {
-        CurrentImageIndex = 1;
-        if (record.SelectedImageIndex > 0 && record.SelectedImageIndex <= record.NumMultipleImages)
-            CurrentImageIndex = record.SelectedImageIndex;
-        const velmora::ImageEntry entry = record.image_entry(CurrentImageIndex);
-        CurrentFileName = entry.ImageNumber;
-        water_edge = entry.ImageShiftNumber;
-        record.UseImageBottom = entry.UseImageBottom;
-    } else {
-        CurrentFileName = record.ImageFileName;
-        water_edge = record.ShiftPixels;
-    }
-    Build(CurrentFileName, water_edge);
+    const velmora::FirstPicture first = velmora::first_picture(record);
+    if (record.MultipleMode && record.NumMultipleImages >= 1)
+        CurrentImageIndex = first.image_index;
+    CurrentFileName = first.file_name;
+    Build(CurrentFileName, first.water_edge);
     // A close request during the first build has closed the window already;
     // showing it again would bring back a saver the user has left.
     if (BuildFailed || Closing)
