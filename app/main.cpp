@@ -1,7 +1,123 @@
-#include <QApplication>
+// velmora: the screen saver's program body. The command line chooses one mode
+// per process: change the saver password, draw the preview into a host
+// window, show the configuration dialogs, or run the full-screen saver.
+
+#include "app/application.h"
+#include "app/command_line.h"
+#include "app/instance_guard.h"
+#include "app/password_dialogs.h"
+#include "app/preview.h"
+#include "app/x11_window.h"
+#include "dialogs/qt/about_box.h"
+#include "dialogs/qt/locate_form.h"
+#include "dialogs/qt/overlay_form.h"
+#include "dialogs/qt/setup_form.h"
+#include "dialogs/qt/xoverlay_form.h"
+#include "display/qt/main_form.h"
+#include "settings/qt/info_box.h"
+
+#include <QWindow>
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace velmora;
+
+// Opens the password dialog over the window the host named. Ends quietly
+// whatever happens: the host expects no answer and no messages.
+int change_password(int& argc, char** argv, const std::string& window)
+{
+    try {
+        const std::unique_ptr<X11Connection> x = X11Connection::open();
+        if (!x)
+            return 0;
+        Application app(argc, argv);
+        std::unique_ptr<QWindow> host;
+        const std::optional<std::uint32_t> id = parse_window_id(window);
+        if (id && window_state(*x, *id) != WindowState::gone)
+            host.reset(QWindow::fromWinId(*id));
+        PasswordChangeDialog dialog;
+        if (host) {
+            dialog.winId();
+            dialog.windowHandle()->setTransientParent(host.get());
+        }
+        dialog.exec();
+    } catch (...) {
+    }
+    return 0;
+}
+
+// Forms of the application, in creation order; they live until the program
+// ends. Only the first one, the mode's main window, ends the program when
+// it closes.
+class Forms {
+public:
+    template <typename Form> void add()
+    {
+        auto form = std::make_unique<Form>();
+        if (!forms_.empty())
+            form->setAttribute(Qt::WA_QuitOnClose, false);
+        forms_.push_back(std::move(form));
+    }
+    QWidget& main() { return *forms_.front(); }
+
+    // Last created, first destroyed.
+    ~Forms()
+    {
+        while (!forms_.empty())
+            forms_.pop_back();
+    }
+
+private:
+    std::vector<std::unique_ptr<QWidget>> forms_;
+};
+
+} // namespace
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    return 0;
+    const std::vector<std::string> parameters(argv + std::min(argc, 1), argv + argc);
+    const StartRequest request = parse_command_line(parameters);
+    run_mode = request.mode;
+    if (run_mode == kChangePassword)
+        return change_password(argc, argv, request.window);
+
+    InstanceGuard guard;
+    if (guard.state() == InstanceGuard::State::busy)
+        return 0;
+
+    std::unique_ptr<X11Connection> x;
+    std::optional<std::uint32_t> host;
+    if (run_mode == kPreview) {
+        // Without a host window there is nothing to draw into.
+        host = parse_window_id(request.window);
+        x = X11Connection::open();
+        if (!host || !x)
+            return 0;
+    }
+
+    Application app(argc, argv);
+    install_info_box();
+
+    if (run_mode == kPreview) {
+        run_preview(*x, *host);
+        return 0;
+    }
+
+    Forms forms;
+    if (run_mode == kConfigure) {
+        QApplication::setApplicationName(QStringLiteral("Velmora"));
+        forms.add<TSetupForm>();
+        forms.add<TOverlayForm>();
+        forms.add<TXOverlayForm>();
+        forms.add<TLocateForm>();
+    } else {
+        forms.add<TMainForm>();
+    }
+    forms.add<TAboutBox>();
+    forms.main().show();
+    return QApplication::exec();
 }

@@ -123,7 +123,8 @@ void Bitmap::set_size(int width, int height)
     } else {
         std::fill(fresh.begin(), fresh.end(), std::uint8_t { 0xFF });
     }
-    const int keep_rows = std::min(height, height_);
+    // Rows of no bytes (a width of 0) have no memory to copy from.
+    const int keep_rows = width == 0 || width_ == 0 ? 0 : std::min(height, height_);
     const std::size_t keep_bytes = static_cast<std::size_t>(std::min(width, width_))
         * static_cast<std::size_t>(bytes_per_pixel(format_));
     for (int y = 0; y < keep_rows; ++y)
@@ -210,51 +211,70 @@ void draw(Bitmap& dest, int x, int y, const Bitmap& src)
 
 void draw_rect(Bitmap& dest, int dx, int dy, const Bitmap& src, int sx, int sy, int w, int h)
 {
-    // Clip against the source rectangle, then against the destination.
-    if (sx < 0) {
-        dx -= sx;
-        w += sx;
-        sx = 0;
+    // Clip against the source rectangle, then against the destination, in
+    // 64 bits so that far-off positions cannot overflow.
+    long long x0 = dx, y0 = dy, u0 = sx, v0 = sy, cw = w, ch = h;
+    if (u0 < 0) {
+        x0 -= u0;
+        cw += u0;
+        u0 = 0;
     }
-    if (sy < 0) {
-        dy -= sy;
-        h += sy;
-        sy = 0;
+    if (v0 < 0) {
+        y0 -= v0;
+        ch += v0;
+        v0 = 0;
     }
-    w = std::min(w, src.width() - sx);
-    h = std::min(h, src.height() - sy);
-    if (dx < 0) {
-        sx -= dx;
-        w += dx;
-        dx = 0;
+    cw = std::min(cw, src.width() - u0);
+    ch = std::min(ch, src.height() - v0);
+    if (x0 < 0) {
+        u0 -= x0;
+        cw += x0;
+        x0 = 0;
     }
-    if (dy < 0) {
-        sy -= dy;
-        h += dy;
-        dy = 0;
+    if (y0 < 0) {
+        v0 -= y0;
+        ch += y0;
+        y0 = 0;
     }
-    w = std::min(w, dest.width() - dx);
-    h = std::min(h, dest.height() - dy);
-    if (w <= 0 || h <= 0)
+    cw = std::min(cw, dest.width() - x0);
+    ch = std::min(ch, dest.height() - y0);
+    if (cw <= 0 || ch <= 0)
         return;
+    dx = static_cast<int>(x0);
+    dy = static_cast<int>(y0);
+    sx = static_cast<int>(u0);
+    sy = static_cast<int>(v0);
+    w = static_cast<int>(cw);
+    h = static_cast<int>(ch);
+
+    // Within one bitmap the rectangles may overlap: copy the rows bottom-up
+    // when moving down, so no row is read after it was overwritten.
+    const bool bottom_up = &dest == &src && dy > sy;
+    const auto row_at = [&](int k) { return bottom_up ? h - 1 - k : k; };
 
     const bool same_format = src.pixel_format() == dest.pixel_format()
         && (src.pixel_format() != PixelFormat::pf8bit || src.palette() == dest.palette());
     if (same_format && !src.transparent()) {
         const int bpp = bytes_per_pixel(src.pixel_format());
-        for (int y = 0; y < h; ++y)
+        for (int k = 0; k < h; ++k) {
+            const int y = row_at(k);
             std::memmove(dest.row(dy + y) + dx * bpp, src.row(sy + y) + sx * bpp,
                 static_cast<std::size_t>(w) * static_cast<std::size_t>(bpp));
+        }
         return;
     }
     const Color key = src.transparent_color();
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
+    const bool right_to_left = &dest == &src && dy == sy && dx > sx;
+    for (int k = 0; k < h; ++k) {
+        const int y = row_at(k);
+        for (int j = 0; j < w; ++j) {
+            const int x = right_to_left ? w - 1 - j : j;
             const Color c = src.pixel(sx + x, sy + y);
             if (src.transparent() && c == key)
                 continue;
             dest.set_pixel(dx + x, dy + y, c);
         }
+    }
 }
 
 } // namespace velmora

@@ -1,6 +1,7 @@
 #include "imaging/bitmap.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace velmora;
 
@@ -53,4 +54,41 @@ TEST(Bitmap, DrawClipsAtEveryEdgeAndHonoursTransparency)
     draw(dest, 3, -2, src); // only the bottom-left corner lands
     EXPECT_EQ(dest.pixel(3, 0), make_color(9, 9, 9));
     EXPECT_EQ(dest.pixel(3, 1), make_color(0, 0, 0));
+}
+
+TEST(Bitmap, DrawWithinOneBitmapHandlesOverlap)
+{
+    // Moving a block down and right inside the same bitmap must copy the
+    // original rows, not rows already overwritten.
+    Bitmap b(4, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            b.set_pixel(x, y, make_color(x, y, 0));
+    const Bitmap before = b;
+    draw_rect(b, 1, 1, b, 0, 0, 3, 3);
+    for (int y = 1; y < 4; ++y)
+        for (int x = 1; x < 4; ++x)
+            EXPECT_EQ(b.pixel(x, y), before.pixel(x - 1, y - 1)) << x << "," << y;
+
+    // The same through the pixel path (a transparent source).
+    Bitmap t = before;
+    t.set_transparent(true);
+    t.set_transparent_color(make_color(9, 9, 9));
+    draw_rect(t, 1, 0, t, 0, 0, 3, 4);
+    for (int x = 1; x < 4; ++x)
+        EXPECT_EQ(t.pixel(x, 2), before.pixel(x - 1, 2)) << x;
+}
+
+TEST(Bitmap, FarOffPositionsClipWithoutOverflow)
+{
+    Bitmap dest(3, 3);
+    dest.fill(make_color(0, 0, 0));
+    Bitmap src(2, 2);
+    src.fill(make_color(5, 5, 5));
+    draw_rect(dest, std::numeric_limits<int>::max() - 1, 0, src, 0, 0, 2, 2);
+    draw_rect(
+        dest, 0, 0, src, std::numeric_limits<int>::min(), 0, std::numeric_limits<int>::max(), 2);
+    draw(dest, std::numeric_limits<int>::min(), std::numeric_limits<int>::min(), src);
+    EXPECT_EQ(dest.pixel(0, 0), make_color(0, 0, 0));
+    EXPECT_EQ(dest.pixel(2, 2), make_color(0, 0, 0));
 }

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+// The start-up modes; each process serves exactly one.
+enum RunMode : std::uint8_t {
+    kChangePassword = 0,
+    kPreview = 1,
+    kConfigure = 2,
+    kRun = 3,
+};
+
+// The process-wide start-up mode, decided once from the command line. The
+// display reads it to tell a real saver run (password check on exit) from a
+// test run out of the configuration dialogs.
+inline std::uint8_t run_mode = kRun;
+
+// What the command line asks for.
+struct StartRequest {
+    std::uint8_t mode = kRun;
+    // The second parameter, upper-cased: the host or parent window in
+    // decimal for the preview and password modes.
+    std::string window;
+
+    bool operator==(const StartRequest&) const = default;
+};
+
+// Decides the mode from the program's parameters (without the program name).
+// Only the first two are read; both are upper-cased. Three tests run one
+// after the other and each may overwrite the result: "A" (change password),
+// "P" (preview), "C" or no first parameter (configure); anything else runs
+// the saver. Each test accepts the slash and the dash form of its letter in
+// the first two characters, or the bare letter as the first character, so
+// "/c:1234" configures and a handle glued to the switch is not read.
+StartRequest parse_command_line(const std::vector<std::string>& parameters);
+
+// An X11 window id written in decimal; nothing when the text is not one.
+std::optional<std::uint32_t> parse_window_id(const std::string& text);
+
+} // namespace velmora

@@ -1,0 +1,48 @@
+#include "app/preview_bitmaps.h"
+
+#include "settings/show_info.h"
+
+#include <QFile>
+#include <QImage>
+#include <algorithm>
+
+// The resources live in a static library: nothing would pull them into the
+// program unless they are registered by name.
+static void register_preview_resources()
+{
+    Q_INIT_RESOURCE(preview);
+}
+
+namespace velmora {
+
+std::optional<Bitmap> load_resource_bitmap(const std::string& name)
+{
+    static const bool registered = (register_preview_resources(), true);
+    (void)registered;
+    const QString path = QStringLiteral(":/velmora/") + QString::fromStdString(name);
+    if (!QFile::exists(path))
+        return std::nullopt;
+    const QImage image = QImage(path).convertToFormat(QImage::Format_BGR888);
+    if (image.isNull())
+        return std::nullopt;
+    Bitmap bitmap(image.width(), image.height());
+    const auto bytes = static_cast<std::size_t>(image.width()) * 3;
+    for (int y = 0; y < image.height(); ++y)
+        std::copy_n(image.constScanLine(y), bytes, bitmap.row(y));
+    return bitmap;
+}
+
+PreviewBitmaps load_preview_bitmaps(const std::string& missing_message)
+{
+    PreviewBitmaps result;
+    for (auto [name, target] : { std::pair { kMainResource, &result.main },
+             std::pair { kReflectResource, &result.reflect } }) {
+        if (auto loaded = load_resource_bitmap(name))
+            *target = std::move(*loaded);
+        else
+            show_info(missing_message);
+    }
+    return result;
+}
+
+} // namespace velmora

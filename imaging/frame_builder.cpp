@@ -1,0 +1,199 @@
+#include "imaging/frame_builder.h"
+
+#include "imaging/make_wave.h"
+#include "imaging/rescaler.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace velmora {
+
+namespace {
+
+    // The overlay's wave frames cover 95 % of its reflection's height.
+    constexpr long double kOverlayWaveHeight = 0.95L;
+    // The overlay's reflection ripples a little faster than the water.
+    constexpr long double kOverlayWaveSpeedUp = 5.0L;
+
+    // The picture turned upside down: row 0 is the row just above the water edge.
+    Bitmap mirror_of(const Bitmap& picture)
+    {
+        if (picture.pixel_format() == PixelFormat::pf24bit)
+            return flip_reverse_copy(true, false, picture);
+        Bitmap converted = picture;
+        converted.set_pixel_format(PixelFormat::pf24bit);
+        return flip_reverse_copy(true, false, converted);
+    }
+
+    // The picture's own strip below the water edge, on a fresh 24-bit bitmap
+    // of the reflection area's size.
+    Bitmap bottom_copy(const FrameBuildInput& input, int width, int height)
+    {
+        Bitmap copy(width, height, PixelFormat::pf24bit);
+        if (input.bottom)
+            draw(copy, 0, 0, *input.bottom);
+        return copy;
+    }
+
+    class Builder {
+    public:
+        Builder(const FrameBuildInput& input, FrameStrip& out)
+            : in_(input)
+            , out_(out)
+            , picture_(input.picture ? *input.picture : no_picture_)
+            , overlay_(input.overlay)
+            , width_(std::max(input.area_width, 0))
+            , height_(std::max(input.area_height, 0))
+        {
+        }
+
+        bool run()
+        {
+            out_.strip = Bitmap();
+            out_.frame = Bitmap();
+            out_.built = 0;
+
+            active_ = overlay_.active && overlay_.bitmap;
+            reaches_edge_ = active_
+                && static_cast<long long>(overlay_.bitmap->height()) + overlay_.y
+                        - picture_.height()
+                    >= 0;
+            make_source();
+            return build_frames();
+        }
+
+    private:
+        bool closing() const { return in_.closing && in_.closing(); }
+
+        void make_source()
+        {
+            // An overlay wholly above the water edge whose reflection is wanted is
+            // mirrored together with the picture, unless the picture's own bottom
+            // strip is reflected: then the prepared reflection goes into that
+            // strip at the mirrored distance.
+            const bool wholly_above = active_ && !reaches_edge_ && overlay_.reflection_on;
+            const bool mirrored_with_picture = wholly_above && !in_.use_image_bottom;
+            if (mirrored_with_picture)
+                draw(picture_, overlay_.x, overlay_.y, *overlay_.bitmap);
+            source_
+                = in_.use_image_bottom ? bottom_copy(in_, width_, height_) : mirror_of(picture_);
+            if (wholly_above && in_.use_image_bottom && overlay_.reflection) {
+                Bitmap reflection = *overlay_.reflection;
+                reflection.set_transparent(true);
+                reflection.set_transparent_color(overlay_.xparent_color);
+                draw(source_, overlay_.x,
+                    picture_.height() - (overlay_.bitmap->height() + overlay_.y), reflection);
+            }
+            if (active_ && !mirrored_with_picture)
+                draw(picture_, overlay_.x, overlay_.y, *overlay_.bitmap);
+            if (in_.brightness != 0)
+                adjust_brightness(source_, in_.brightness);
+        }
+
+        bool build_frames()
+        {
+            const int count = in_.frame_count;
+            if (count <= 0)
+                return true;
+            // The room for all frames is taken at once; frame s lands at
+            // x = s * width and only `built` frames count.
+            const long long strip_width = static_cast<long long>(count) * width_;
+            if (strip_width > std::numeric_limits<int>::max())
+                return false;
+            out_.strip = Bitmap(static_cast<int>(strip_width), height_, PixelFormat::pf24bit);
+
+            for (int s = 0; s < count; ++s) {
+                if (closing())
+                    return false;
+                if (in_.status)
+                    in_.status("Building reflection image " + std::to_string(s + 1) + " of "
+                        + std::to_string(count) + "...");
+                if (!build_frame(s, count))
+                    return false;
+                draw(out_.strip, s * width_, 0, out_.frame);
+                ++out_.built;
+            }
+            return true;
+        }
+
+        // Builds frame s of `count` into out_.frame; false when closing.
+        bool build_frame(int s, int count)
+        {
+            Bitmap& frame = out_.frame;
+            frame = Bitmap(width_, height_, PixelFormat::pf24bit);
+            const int source_height = source_.height();
+            const auto row_bytes = static_cast<std::size_t>(std::min(width_, source_.width())) * 3;
+            const long double phase = wave_phase(s, count);
+            for (int i = 0; i < height_; ++i) {
+                if (closing())
+                    return false;
+                if (row_bytes == 0 || source_height == 0)
+                    continue;
+                const int v = wave_offset(
+                    source_height, i, in_.wave_shape, in_.wave_speed, phase, kFrameWaveAmplitude);
+                const long long shifted = static_cast<long long>(i) + v;
+                // A row the wave moves outside the source stays unshifted. The
+                // area can be taller than the source (one row, under a full-height
+                // reflection); its rows beyond the source then repeat the source's
+                // last row, the one farthest from the water edge, so no row
+                // outside the source is ever read and every frame is fully drawn.
+                long long from = (shifted >= 0 && shifted < source_height) ? shifted : i;
+                from = std::min<long long>(from, source_height - 1);
+                std::memcpy(frame.row(i), source_.row(static_cast<int>(from)), row_bytes);
+            }
+            if (active_)
+                draw_overlay(frame, s, count);
+            return true;
+        }
+
+        void draw_overlay(Bitmap& frame, int s, int count)
+        {
+            const Bitmap& overlay = *overlay_.bitmap;
+            // The part of the overlay below the water edge stands in front of the water.
+            draw(frame, overlay_.x, overlay_.y - picture_.height(), overlay);
+            if (!(overlay_.reflection_on && reaches_edge_ && overlay_.reflection_fits
+                    && overlay_.reflection))
+                return;
+            // The overlay's own reflection cycles over count - 1 frames, so its last
+            // frame repeats its first. A single-frame cycle would have period 0 and
+            // no phase at all: it gets period 1 (phase 0) instead.
+            const int period = std::max(count - 1, 1);
+            std::unique_ptr<Bitmap> wave = make_wave(*overlay_.reflection, s, period,
+                kOverlayWaveHeight, overlay_.xparent_color_24,
+                overlay_.wave_adjustment + in_.wave_shape, in_.wave_speed + kOverlayWaveSpeedUp);
+            if (!wave)
+                throw std::bad_alloc();
+            wave->set_transparent(true);
+            wave->set_transparent_color(overlay_.xparent_color);
+            draw(frame, overlay_.x, overlay.height() + overlay_.y - picture_.height(), *wave);
+        }
+
+        const FrameBuildInput& in_;
+        FrameStrip& out_;
+        Bitmap no_picture_;
+        Bitmap& picture_;
+        const FrameOverlay& overlay_;
+        const int width_;
+        const int height_;
+        bool active_ = false;
+        bool reaches_edge_ = false;
+        Bitmap source_;
+    };
+
+} // namespace
+
+bool build_reflection_frames(const FrameBuildInput& input, FrameStrip& out)
+{
+    if (input.closing && input.closing())
+        return false;
+    try {
+        return Builder(input, out).run();
+    } catch (const std::bad_alloc&) {
+        // Out of memory: stop here; `built` tells how many frames are usable.
+        return false;
+    }
+}
+
+} // namespace velmora

@@ -1,0 +1,213 @@
+#include "gif/gif_image.h"
+#include "gif/gif_reader.h"
+#include "gif/gif_writer.h"
+#include "gif_test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace velmora;
+using namespace velmora::test;
+
+namespace {
+
+Bytes encode(const Bytes& pixels, int depth, int bound = 256)
+{
+    Bytes out;
+    TRLEEncoder::encode(out, pixels.data(), pixels.size(), depth, bound);
+    return out;
+}
+
+Bitmap palette_bitmap(int w, int h, std::vector<Color> palette, std::initializer_list<int> indices)
+{
+    Bitmap b(0, 0, PixelFormat::pf8bit);
+    b.set_palette(std::move(palette));
+    b.set_size(w, h);
+    auto it = indices.begin();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.row(y)[x] = static_cast<std::uint8_t>(it == indices.end() ? 0 : *it++);
+    return b;
+}
+
+} // namespace
+
+TEST(RunLengthEncoder, KnownByteStreams)
+{
+    // Four pixels of index 0 at bit depth 1: codes 4, 0, 6, 0 in 3 bits, end 5 in 4.
+    EXPECT_EQ(encode(Bytes(4, 0), 1, 2), (Bytes { 0x02, 0x02, 0x84, 0x51, 0x00 }));
+    // Ten pixels of index 0 at depth 8: 256, 0, 258, 259, 260, 257, all 9 bits.
+    EXPECT_EQ(encode(Bytes(10, 0), 8),
+        (Bytes { 0x08, 0x07, 0x00, 0x01, 0x08, 0x1C, 0x48, 0x30, 0x20, 0x00 }));
+    // 1, 2, 3, 0 at depth 2: the third plain code widens the fourth and the end code.
+    EXPECT_EQ(encode(Bytes { 1, 2, 3, 0 }, 2, 4), (Bytes { 0x02, 0x03, 0x8C, 0x06, 0x05, 0x00 }));
+}
+
+TEST(RunLengthEncoder, DistinctPixelsClearEvery254CodesAndStayAt9Bits)
+{
+    Bytes pixels;
+    for (int i = 0; i < 1000; ++i)
+        pixels.push_back(static_cast<std::uint8_t>(i % 2));
+    const auto decoded = read_codes(encode(pixels, 8));
+    ASSERT_EQ(decoded.codes.front(), 256);
+    std::vector<std::size_t> clears;
+    for (std::size_t i = 0; i < decoded.codes.size(); ++i) {
+        EXPECT_EQ(decoded.widths[i], 9) << "code " << i;
+        if (decoded.codes[i] == 256)
+            clears.push_back(i);
+    }
+    ASSERT_GE(clears.size(), 3u);
+    for (std::size_t k = 1; k < clears.size(); ++k)
+        EXPECT_EQ(clears[k] - clears[k - 1], 255u); // 254 codes, then the clear
+    EXPECT_EQ(decoded.codes.back(), 257);
+}
+
+TEST(RunLengthEncoder, LongRunsGrowTheWidthUpTo12BitsOnly)
+{
+    // One colour: growing run codes F, F + 1, ... with the limit raised to
+    // 3837, so the width passes 10, 11 and 12 bits and no further.
+    const Bytes pixels(3000000, 7);
+    const auto decoded = read_codes(encode(pixels, 8));
+    ASSERT_EQ(decoded.codes[0], 256);
+    EXPECT_EQ(decoded.codes[1], 7);
+    EXPECT_EQ(decoded.codes[2], 258);
+    EXPECT_EQ(decoded.codes[3], 259);
+    int since_clear = -1;
+    int max_width = 0;
+    for (std::size_t i = 0; i < decoded.codes.size(); ++i) {
+        if (decoded.codes[i] == 256) {
+            since_clear = 0;
+            continue;
+        }
+        max_width = std::max(max_width, decoded.widths[i]);
+        const int expected = since_clear < 255 ? 9
+            : since_clear < 767                ? 10
+            : since_clear < 1791               ? 11
+                                               : 12;
+        if (decoded.codes[i] != 257) {
+            EXPECT_EQ(decoded.widths[i], expected)
+                << "code " << i << " since clear " << since_clear;
+        }
+        ++since_clear;
+    }
+    EXPECT_EQ(max_width, 12);
+    // Far fewer codes than pixels.
+    EXPECT_LT(decoded.codes.size(), 10000u);
+    // And it decodes to the same pixels.
+    TGIFImage image;
+    image.AddFrame(palette_bitmap(3000, 1000, std::vector<Color>(256, 0), {}));
+    std::fill(image.frame(0).data().begin(), image.frame(0).data().end(), 7);
+    TGIFImage back;
+    back.LoadFromMemory(image.SaveToMemory());
+    EXPECT_EQ(back.frame(0).data(), image.frame(0).data());
+}
+
+TEST(RunLengthEncoder, PixelOutsideTheColourBoundFails)
+{
+    try {
+        encode(Bytes { 0, 1, 4 }, 2, 4);
+        FAIL();
+    } catch (const GIFException& e) {
+        EXPECT_STREQ(e.what(), "Color not in color table");
+    }
+}
+
+TEST(GIFWriter, SingleFrameFileLayout)
+{
+    TGIFImage image;
+    const int index = image.AddFrame(palette_bitmap(2, 2,
+        { make_color(10, 20, 30), make_color(40, 50, 60), make_color(70, 80, 90) },
+        { 0, 1, 2, 0 }));
+    ASSERT_EQ(index, 0);
+    auto loop = std::make_unique<TGIFAppExtNSLoop>();
+    image.frame(0).add_extension(std::move(loop));
+    auto control = std::make_unique<TGIFGraphicControlExtension>(image.frame(0));
+    control->set_delay(7);
+    image.frame(0).add_extension(std::move(control));
+    const Bytes bytes = image.SaveToMemory();
+
+    Bytes expected;
+    append(expected, std::string("GIF89a"));
+    // Screen 2 x 2; no global table; resolution 1, size bits 1 (3 colours: 2 bits).
+    append(expected, { 2, 0, 2, 0, 0x11, 0, 0 });
+    append(expected, { 0x21, 0xFF, 0x0B });
+    append(expected, std::string("NETSCAPE2.0"));
+    append(expected, { 0x03, 0x01, 0x00, 0x00, 0x00 });
+    append(expected, { 0x21, 0xF9, 0x04, 0x00, 0x07, 0x00, 0x00, 0x00 });
+    append(expected, descriptor(0, 0, 2, 2, 0x81));
+    // 3 colours take 4 entries, the last one black padding.
+    append(expected, { 10, 20, 30, 40, 50, 60, 70, 80, 90, 0, 0, 0 });
+    append(expected, encode(Bytes { 0, 1, 2, 0 }, 2, 3));
+    expected.push_back(0x3B);
+    EXPECT_EQ(bytes, expected);
+}
+
+TEST(GIFWriter, TwoColourTablesUseCodeSize2AndOneEntryTablesArePadded)
+{
+    for (int colours : { 1, 2, 3 }) {
+        TGIFImage image;
+        image.AddFrame(palette_bitmap(1, 1,
+            std::vector<Color>(static_cast<std::size_t>(colours), make_color(1, 2, 3)), { 0 }));
+        const Bytes bytes = image.SaveToMemory();
+        EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 6), "GIF87a");
+        const std::size_t table = 13 + 10;
+        const int entries = colours == 3 ? 4 : 2;
+        EXPECT_EQ(bytes[22] & 7, colours == 3 ? 1 : 0);
+        EXPECT_EQ(bytes[table + 3 * static_cast<std::size_t>(entries)], 2) << colours << " colours";
+    }
+}
+
+TEST(GIFWriter, NoFramesIsAnUnsupportedVersion)
+{
+    TGIFImage image;
+    try {
+        image.SaveToMemory();
+        FAIL();
+    } catch (const GIFException& e) {
+        EXPECT_STREQ(e.what(), "Unsupported GIF version");
+    }
+}
+
+TEST(GIFWriter, WriteThenReadGivesTheSamePixels)
+{
+    // An asymmetric F in red on blue, plus a noisy frame with a local table
+    // of 200 colours, so both small and large code sizes go through.
+    const std::vector<Color> two = { make_color(0, 0, 255), make_color(255, 0, 0) };
+    Bitmap f = palette_bitmap(6, 5, two,
+        { 0, 1, 1, 1, 1, 0, //
+            0, 1, 0, 0, 0, 0, //
+            0, 1, 1, 1, 0, 0, //
+            0, 1, 0, 0, 0, 0, //
+            0, 1, 0, 0, 0, 0 });
+    std::vector<Color> many;
+    for (int i = 0; i < 200; ++i)
+        many.push_back(make_color(i, 255 - i, i / 2));
+    Bitmap noise(0, 0, PixelFormat::pf8bit);
+    noise.set_palette(many);
+    noise.set_size(97, 61);
+    std::uint32_t seed = 12345;
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x) {
+            seed = seed * 1103515245u + 12345u;
+            // Runs of random length, so every flush path is used.
+            noise.row(y)[x] = static_cast<std::uint8_t>(
+                (seed >> 16) % 7 == 0 ? (seed >> 8) % 200 : (x > 0 ? noise.row(y)[x - 1] : 0));
+        }
+    TGIFImage image;
+    image.AddFrame(f);
+    image.AddFrame(noise);
+    TGIFImage back;
+    back.LoadFromMemory(image.SaveToMemory());
+    ASSERT_EQ(back.frame_count(), 2);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(back.frame(i).data(), image.frame(i).data());
+        const auto& written = image.frame(i).color_map().colors();
+        const auto& read = back.frame(i).color_map().colors();
+        ASSERT_GE(read.size(), written.size());
+        EXPECT_TRUE(std::equal(written.begin(), written.end(), read.begin()));
+    }
+    EXPECT_EQ(back.frame(1).color_map().count(), 256); // 200 padded to 2^8
+    const Bitmap picture = gif_to_bitmap(back, 24);
+    EXPECT_EQ(picture.width(), 97);
+    EXPECT_EQ(picture.pixel(1, 0), make_color(255, 0, 0));
+    EXPECT_EQ(picture.pixel(0, 0), make_color(0, 0, 255));
+}
