@@ -1,0 +1,243 @@
+#include "tools/render/render_options.h"
+
+#include "imaging/error.h"
+#include "settings/read_write_ini.h"
+
+#include <cstdio>
+#include <sstream>
+
+namespace velmora {
+
+namespace {
+
+    int integer_option(const std::string& name, const std::string& value)
+    {
+        try {
+            return parse_integer(value);
+        } catch (const Error&) {
+            throw Error(name + " needs a whole number, not '" + value + "'");
+        }
+    }
+
+    int size_code(const std::string& value)
+    {
+        if (value == "small")
+            return 0;
+        if (value == "medium")
+            return 1;
+        if (value == "large")
+            return 2;
+        throw Error("--size must be small, medium or large, not '" + value + "'");
+    }
+
+    void screen_size(const std::string& value, RenderOptions& options)
+    {
+        const auto x = value.find_first_of("xX");
+        if (x == std::string::npos)
+            throw Error("--screen needs WIDTHxHEIGHT, not '" + value + "'");
+        const int w = integer_option("--screen", value.substr(0, x));
+        const int h = integer_option("--screen", value.substr(x + 1));
+        if (w <= 0 || h <= 0)
+            throw Error("--screen needs a positive width and height, not '" + value + "'");
+        options.screen_width = w;
+        options.screen_height = h;
+    }
+
+    std::string nn(int k)
+    {
+        char text[16];
+        std::snprintf(text, sizeof text, "%.2d", k);
+        return text;
+    }
+
+} // namespace
+
+RenderOptions parse_render_options(const std::vector<std::string>& args)
+{
+    RenderOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size())
+                throw Error(arg + " needs a value (see --help)");
+            return args[++i];
+        };
+        if (arg == "--help" || arg == "-h")
+            options.help = true;
+        else if (arg == "--config")
+            options.config = value();
+        else if (arg == "--picture")
+            options.picture = value();
+        else if (arg == "--edge")
+            options.edge = integer_option(arg, value());
+        else if (arg == "--size")
+            options.size = size_code(value());
+        else if (arg == "--frames")
+            options.frames = integer_option(arg, value());
+        else if (arg == "--brightness")
+            options.brightness = integer_option(arg, value());
+        else if (arg == "--wave-shape")
+            options.wave_shape = integer_option(arg, value());
+        else if (arg == "--wind-speed")
+            options.wind_speed = integer_option(arg, value());
+        else if (arg == "--height-percent")
+            options.height_percent = integer_option(arg, value());
+        else if (arg == "--use-bottom")
+            options.use_bottom = true;
+        else if (arg == "--gif")
+            options.gif = value();
+        else if (arg == "--any-size")
+            options.any_size = true;
+        else if (arg == "--frames-dir")
+            options.frames_dir = value();
+        else if (arg == "--print-settings")
+            options.print_settings = true;
+        else if (arg == "--print-scene")
+            options.print_scene = true;
+        else if (arg == "--screen")
+            screen_size(value(), options);
+        else
+            throw Error("Unknown option '" + arg + "' (see --help)");
+    }
+    if (options.edge && *options.edge < 0)
+        throw Error("--edge must be 0 or more");
+    return options;
+}
+
+std::string render_usage()
+{
+    return R"(Usage: velmora-render [OPTION]...
+Builds the water reflection of the screen saver's first picture without a
+display, with the same routines the saver uses, and writes it out.
+
+Settings (read from velmora.INI beside the program unless --config is given;
+a missing file means all defaults). Each option overrides the settings in
+memory only; no settings file is ever written.
+  --config FILE         read the settings from FILE instead
+                          e.g. --config ~/saver/velmora.INI
+  --picture FILE        single-image mode with this picture
+                          e.g. --picture photo.jpg
+  --edge N              water edge N rows above the picture's bottom; 0 = none
+                          e.g. --edge 120
+  --size S              viewing size: small (320x200), medium (640x480),
+                        large (800x600)          e.g. --size small
+  --frames N            number of reflection frames (3..15)   e.g. --frames 8
+  --brightness N        brightness change of the reflection (-200..200)
+                          e.g. --brightness -40
+  --wave-shape N        wave shape factor (-100..100)   e.g. --wave-shape 17
+  --wind-speed N        wind speed factor (-100..100)   e.g. --wind-speed 30
+  --height-percent N    reflection height in percent (5..100)
+                          e.g. --height-percent 60
+  --use-bottom          use the picture's own strip below the water edge as
+                        the reflection's base (needs --edge or a water edge)
+  --screen WxH          screen size for --print-scene (default 1920x1080)
+                          e.g. --screen 1280x1024
+
+Outputs (any number of them):
+  --gif FILE            write the animated GIF exactly as the saver's F12
+                        export would     e.g. --gif out.gif
+  --any-size            lift the export's size limit (323 x 203) for --gif
+  --frames-dir DIR      write DIR/picture.png and DIR/frame_01.png ... (the
+                        picture over one reflection frame, as on screen)
+                          e.g. --frames-dir frames
+  --print-settings      print the settings as read, one Key=value per line
+  --print-scene         print the scene geometry as name=value lines
+  --help                show this text
+
+Every message the saver would show is printed on standard error and the
+program exits with a non-zero status.
+
+Example:
+  velmora-render --picture photo.jpg --edge 80 --size small --gif out.gif
+)";
+}
+
+void apply_render_overrides(const RenderOptions& options, Settings& record)
+{
+    if (options.picture) {
+        record.MultipleMode = false;
+        record.ImageFileName = *options.picture;
+    }
+    // The water edge and the bottom strip belong to the first picture: the
+    // single picture, or entry 1 of the slide show.
+    const bool list = record.MultipleMode && record.NumMultipleImages > 0;
+    if (list && record.Images.empty())
+        record.Images.resize(1);
+    if (options.edge) {
+        if (list) {
+            record.Images[0].ImageShiftNumber = *options.edge;
+        } else {
+            record.ShiftHorizon = *options.edge > 0;
+            record.ShiftPixels = *options.edge;
+        }
+    }
+    if (options.use_bottom) {
+        if (list)
+            record.Images[0].UseImageBottom = true;
+        else
+            record.UseImageBottom = true;
+    }
+    if (options.size)
+        record.ImageResCode = *options.size;
+    if (options.frames)
+        record.NumberOfReflectedImages = *options.frames;
+    if (options.brightness)
+        record.BrightnessLevel = *options.brightness;
+    if (options.wave_shape)
+        record.WaveFactor1 = *options.wave_shape;
+    if (options.wind_speed)
+        record.WaveFactor2 = *options.wind_speed;
+    if (options.height_percent)
+        record.ReflectionHeightPercent = *options.height_percent;
+}
+
+std::string format_settings(const Settings& s)
+{
+    std::ostringstream out;
+    auto line = [&](const char* key, const auto& value) { out << key << '=' << value << '\n'; };
+    auto flag = [&](const char* key, bool value) { line(key, format_bool(value)); };
+    line("InstallDir", s.InstallDir);
+    line("ImageFileName", s.ImageFileName);
+    line("ImageDir", s.ImageDir);
+    line("ReflectionHeightPercent", s.ReflectionHeightPercent);
+    line("DelayTimeMS", s.DelayTimeMS);
+    line("WaveFactor1", s.WaveFactor1);
+    line("WaveFactor2", s.WaveFactor2);
+    flag("Overlay", s.Overlay);
+    line("OverlayFileName", s.OverlayFileName);
+    line("XOffSet", s.XOffSet);
+    line("YOffSet", s.YOffSet);
+    flag("ShiftHorizon", s.ShiftHorizon);
+    line("ShiftPixels", s.ShiftPixels);
+    flag("MultipleMode", s.MultipleMode);
+    line("NumMultipleImages", s.NumMultipleImages);
+    const int entries = static_cast<int>(
+        std::min<std::size_t>(s.Images.size(), static_cast<std::size_t>(std::max(s.NumMultipleImages, 0))));
+    for (int k = 1; k <= entries; ++k)
+        out << "ImageNumber_" << nn(k) << '=' << s.Images[static_cast<std::size_t>(k - 1)].ImageNumber
+            << '\n';
+    for (int k = 1; k <= entries; ++k)
+        out << "ImageShiftNumber_" << nn(k) << '='
+            << s.Images[static_cast<std::size_t>(k - 1)].ImageShiftNumber << '\n';
+    for (int k = 1; k <= entries; ++k)
+        out << "UseImageBottom_" << nn(k) << '='
+            << format_bool(s.Images[static_cast<std::size_t>(k - 1)].UseImageBottom) << '\n';
+    line("MultDelayTime", s.MultDelayTime);
+    flag("DisableReflection", s.DisableReflection);
+    flag("OverlayReflection", s.OverlayReflection);
+    line("NumberOfReflectedImages", s.NumberOfReflectedImages);
+    line("OverlayZoomFactor", s.OverlayZoomFactor);
+    line("OverlayXparentColor", s.OverlayXparentColor);
+    line("Overlay24BitXparentColor", s.Overlay24BitXparentColor);
+    flag("AutoOverlayXparentColor", s.AutoOverlayXparentColor);
+    flag("FlipOverlay", s.FlipOverlay);
+    line("BrightnessLevel", s.BrightnessLevel);
+    line("ImageResCode", s.ImageResCode);
+    line("OverlayBrightnessLevel", s.OverlayBrightnessLevel);
+    line("OverlayShiftPixels", s.OverlayShiftPixels);
+    flag("UseImageBottom", s.UseImageBottom);
+    line("OverlayWaveAdjustment", s.OverlayWaveAdjustment);
+    return out.str();
+}
+
+} // namespace velmora

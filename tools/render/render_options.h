@@ -1,0 +1,48 @@
+#pragma once
+
+#include "settings/settings.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+// The command line of velmora-render. Every override changes the settings
+// record in memory only; the settings file is never written.
+struct RenderOptions {
+    std::optional<std::string> config; // --config FILE
+    std::optional<std::string> picture; // --picture FILE
+    std::optional<int> edge; // --edge N
+    std::optional<int> size; // --size small|medium|large, as ImageResCode
+    std::optional<int> frames; // --frames N
+    std::optional<int> brightness; // --brightness N
+    std::optional<int> wave_shape; // --wave-shape N
+    std::optional<int> wind_speed; // --wind-speed N
+    std::optional<int> height_percent; // --height-percent N
+    bool use_bottom = false; // --use-bottom
+    std::string gif; // --gif FILE
+    bool any_size = false; // --any-size
+    std::string frames_dir; // --frames-dir DIR
+    bool print_settings = false;
+    bool print_scene = false;
+    int screen_width = 1920; // --screen WxH
+    int screen_height = 1080;
+    bool help = false;
+};
+
+// Parses the arguments after the program name. Throws velmora::Error with a
+// one-line explanation on a usage error.
+RenderOptions parse_render_options(const std::vector<std::string>& args);
+
+// The --help text.
+std::string render_usage();
+
+// Applies the overrides of `options` to `record`.
+void apply_render_overrides(const RenderOptions& options, Settings& record);
+
+// The settings record as `Key=value` lines in the order of the settings
+// table, image-list entries included.
+std::string format_settings(const Settings& record);
+
+} // namespace velmora
