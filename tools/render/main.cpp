@@ -83,8 +83,8 @@ int run(const RenderOptions& options)
         return 1;
 
     if (options.print_scene)
-        std::fputs(format_scene(*built, options.screen_width, options.screen_height).c_str(),
-            stdout);
+        std::fputs(
+            format_scene(*built, options.screen_width, options.screen_height).c_str(), stdout);
     if (!options.frames_dir.empty())
         write_frame_pngs(*built, options.frames_dir);
     if (!options.gif.empty()) {
@@ -114,6 +114,13 @@ int main(int argc, char** argv)
     // but never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Standard error carries the saver's messages and nothing else, so Qt's
+    // own chatter (a missing runtime folder, font notes) is dropped; only its
+    // fatal errors get through.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "%s\n", qPrintable(text));
+    });
     QGuiApplication app(argc, argv);
     register_platform_codecs();
     try {

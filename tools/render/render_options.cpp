@@ -211,11 +211,11 @@ std::string format_settings(const Settings& s)
     line("ShiftPixels", s.ShiftPixels);
     flag("MultipleMode", s.MultipleMode);
     line("NumMultipleImages", s.NumMultipleImages);
-    const int entries = static_cast<int>(
-        std::min<std::size_t>(s.Images.size(), static_cast<std::size_t>(std::max(s.NumMultipleImages, 0))));
+    const int entries = static_cast<int>(std::min<std::size_t>(
+        s.Images.size(), static_cast<std::size_t>(std::max(s.NumMultipleImages, 0))));
     for (int k = 1; k <= entries; ++k)
-        out << "ImageNumber_" << nn(k) << '=' << s.Images[static_cast<std::size_t>(k - 1)].ImageNumber
-            << '\n';
+        out << "ImageNumber_" << nn(k) << '='
+            << s.Images[static_cast<std::size_t>(k - 1)].ImageNumber << '\n';
     for (int k = 1; k <= entries; ++k)
         out << "ImageShiftNumber_" << nn(k) << '='
             << s.Images[static_cast<std::size_t>(k - 1)].ImageShiftNumber << '\n';

@@ -89,8 +89,8 @@ void write_scene_gif(const BuiltScene& built, int delay_ms, const std::string& p
     const std::vector<std::uint8_t> bytes = build_reflection_gif(scene, status)->SaveToMemory();
     QSaveFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::WriteOnly)
-        || file.write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<qint64>(bytes.size()))
+        || file.write(
+               reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()))
             != static_cast<qint64>(bytes.size())
         || !file.commit())
         throw Error("Unable to write to " + path);
