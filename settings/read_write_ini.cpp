@@ -412,6 +412,13 @@ void write_settings(const std::string& file_name)
         throw failure;
 }
 
+Settings default_settings()
+{
+    Settings record;
+    load(IniFile(std::string {}), record);
+    return record;
+}
+
 std::string format_bool(bool value)
 {
     return value ? "True" : "False";

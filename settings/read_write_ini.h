@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/settings.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,6 +22,9 @@ void read_settings(const std::string& file_name);
 // old file as it was; the failure throws velmora::Error
 // "Unable to write to <file name>".
 void write_settings(const std::string& file_name);
+
+// The record a missing settings file gives: every key at its default.
+Settings default_settings();
 
 // "True" or "False".
 std::string format_bool(bool value);

@@ -34,18 +34,7 @@ using velmora::test::register_test_picture;
 
 Settings defaults()
 {
-    Settings s;
-    s.ReflectionHeightPercent = 80;
-    s.DelayTimeMS = 70;
-    s.WaveFactor1 = 17;
-    s.WaveFactor2 = 30;
-    s.MultDelayTime = 10;
-    s.OverlayReflection = true;
-    s.NumberOfReflectedImages = 12;
-    s.OverlayZoomFactor = 100;
-    s.AutoOverlayXparentColor = true;
-    s.ImageResCode = 1;
-    s.OverlayBrightnessLevel = 1;
+    Settings s = velmora::default_settings();
     s.SelectedImageIndex = -1;
     s.TestRun = true; // the form works on the record and never reads a file
     return s;

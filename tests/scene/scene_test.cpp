@@ -1,6 +1,7 @@
 #include "display/scene.h"
 #include "display/setting_ranges.h"
 #include "imaging/error.h"
+#include "settings/read_write_ini.h"
 #include "test_pictures.h"
 
 #include <cmath>
@@ -15,19 +16,7 @@ namespace {
     // The settings a fresh installation starts with.
     Settings defaults()
     {
-        Settings s;
-        s.ReflectionHeightPercent = 80;
-        s.DelayTimeMS = 70;
-        s.WaveFactor1 = 17;
-        s.WaveFactor2 = 30;
-        s.MultDelayTime = 10;
-        s.OverlayReflection = true;
-        s.NumberOfReflectedImages = 12;
-        s.OverlayZoomFactor = 100;
-        s.AutoOverlayXparentColor = true;
-        s.ImageResCode = 1;
-        s.OverlayBrightnessLevel = 1;
-        return s;
+        return velmora::default_settings();
     }
 
     Scene assemble(const Bitmap& picture, int edge, const Settings& s, int sw = 1280, int sh = 1024)
