@@ -296,3 +296,49 @@ TEST_F(RenderTool, AMissingConfigurationMeansAllDefaults)
     EXPECT_NE(run.out.find("NumberOfReflectedImages=12\n"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir_ / "absent.INI"));
 }
+
+// The listings agree with what the core gives the saver for a set of
+// settings files: single pictures with and without a water edge, the bottom
+// strip, an overlay, the slide show, and values no dialog would write.
+TEST_F(RenderTool, ListingsMatchTheCoreForEverySettingsFileOfTheSet)
+{
+    QImage boat(40, 24, QImage::Format_RGB888);
+    boat.fill(qRgb(0, 200, 0));
+    for (int y = 4; y < 20; ++y)
+        for (int x = 6 + y / 3; x < 34 - y / 3; ++x)
+            boat.setPixel(x, y, qRgb(150, 60, 20));
+    const std::string overlay = (dir_ / "boat.bmp").string();
+    ASSERT_TRUE(boat.save(QString::fromStdString(overlay), "BMP"));
+
+    const std::string head = "[Setup]\nImageFileName=" + picture_ + "\n";
+    const std::vector<std::string> files {
+        head,
+        head + "ShiftHorizon=True\nShiftPixels=40\nUseImageBottom=True\nImageResCode=2\n",
+        head + "ShiftHorizon=True\nShiftPixels=30\nOverlay=True\nOverlayFileName=" + overlay
+            + "\nXOffSet=50\nYOffSet=70\nOverlayZoomFactor=150\nFlipOverlay=True\n"
+              "OverlayShiftPixels=4\nBrightnessLevel=-30\n",
+        head
+            + "ImageResCode=7\nReflectionHeightPercent=-5\nNumberOfReflectedImages=1000\n"
+              "DelayTimeMS=0\nWaveFactor1=0\nMultDelayTime=0\n",
+        "[Setup]\nMultipleMode=True\nNumMultipleImages=3\nImageNumber_01=" + picture_
+            + "\nImageNumber_02=" + overlay + "\nImageShiftNumber_01=20\nUseImageBottom_01=True\n",
+        "[Setup]\nMultipleMode=True\nDisableReflection=True\nNumMultipleImages=1\n"
+        "ImageNumber_01="
+            + picture_ + "\n",
+    };
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::ofstream(config_, std::ios::trunc) << files[i];
+        const ToolRun run = render(
+            { "--config", config_, "--print-settings", "--print-scene", "--screen", "1024x768" },
+            dir_);
+        ASSERT_EQ(run.status, 0) << "file " << i << ": " << run.err;
+
+        read_settings(config_);
+        std::string expected = format_settings(settings());
+        const FirstPicture first = first_picture(settings());
+        auto built = build_scene(first.file_name, first.water_edge, settings(), 1024, 768, {});
+        ASSERT_TRUE(built) << "file " << i;
+        expected += format_scene(*built, 1024, 768);
+        EXPECT_EQ(run.out, expected) << "file " << i;
+    }
+}
