@@ -482,7 +482,10 @@ void TMainForm::save_images()
     std::string file;
     std::string failure;
     try {
-        file = velmora::save_reflection_gif(source, export_folder(), status);
+        // The folder is looked for (and made) only once there is a GIF to
+        // store: a refused export leaves nothing behind.
+        const auto gif = velmora::build_reflection_gif(source, status);
+        file = velmora::store_reflection_gif(gif->SaveToMemory(), export_folder(), status);
     } catch (const std::exception& e) {
         failure = e.what();
     }

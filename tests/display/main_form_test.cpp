@@ -554,20 +554,27 @@ TEST_F(ExportTest, InputDuringTheExportWaitsForItsEnd)
     EXPECT_EQ(f.FramesBuilt(), 0) << "the frames go with the close";
 }
 
-TEST_F(MainFormTest, F12RefusesScenesTooLargeOrWithoutFrames)
+TEST_F(ExportTest, F12RefusesScenesTooLargeOrWithoutFrames)
 {
+    velmora::settings().ImageFileName = lake;
+    velmora::settings().ImageResCode = 1;
+    velmora::settings().ReflectionHeightPercent = 80;
     TMainForm& f = start();
+    f.StatusLab->setText(QStringLiteral("before"));
     f.FormKeyDown(Qt::Key_F12);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], "Image too large (356X481) for saving to animate GIF!");
     EXPECT_TRUE(f.Timer1->isActive());
     EXPECT_FALSE(f.Closing);
+    EXPECT_EQ(f.StatusLab->text(), QStringLiteral("before"));
 
     TMainForm bare;
     bare.FormKeyDown(Qt::Key_F12);
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[1], "No reflection images built yet. Nothing to save!");
     EXPECT_FALSE(bare.Closing);
+    // A refused export leaves no trace, not even the pictures folder.
+    EXPECT_FALSE(std::filesystem::exists(pictures));
 }
 
 } // namespace
