@@ -111,7 +111,12 @@ public:
                 else
                     xcb_disconnect(c);
                 if (wait_for_exit(pid_, 0ms)) {
-                    pid_ = -1; // lost the race for this number
+                    // Lost the race for this number: whatever answered is
+                    // another process's server.
+                    if (connection_)
+                        xcb_disconnect(connection_);
+                    connection_ = nullptr;
+                    pid_ = -1;
                     break;
                 }
             }
