@@ -179,11 +179,12 @@ namespace {
     }
 
     // How many image-list entries the file describes: the highest entry number
-    // among its per-entry keys, at most `count`. Entries beyond hold only
-    // defaults, so the list in memory stops there; a huge count in a small
-    // file therefore costs nothing.
+    // among its per-entry keys, at most `count` and kMaxImageEntries. Entries
+    // beyond hold only defaults, so the list in memory stops there; a huge
+    // count or entry number in a small file therefore costs nothing.
     std::int32_t described_entries(const IniFile& file, std::int32_t count)
     {
+        count = std::min(count, kMaxImageEntries);
         std::int32_t highest = 0;
         for (const std::string& key : file.keys(kSection)) {
             for (const std::string_view prefix :

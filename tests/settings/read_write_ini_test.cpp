@@ -308,6 +308,20 @@ TEST_F(SettingsStore, HugeImageCountCostsOnlyWhatTheFileHolds)
     read_settings({});
     EXPECT_EQ(settings().NumMultipleImages, 2147483647);
     EXPECT_EQ(settings().Images.size(), 100U);
+
+    // Nor does a lone key of a huge entry number: the list held in memory
+    // stops at kMaxImageEntries, and the keys above it stay in the file.
+    const std::string last = std::to_string(kMaxImageEntries);
+    read("[Setup]\nNumMultipleImages=2147483647\nImageNumber_2147483647=/far.jpg\n"
+         "ImageNumber_"
+        + std::to_string(kMaxImageEntries + 1) + "=/beyond.jpg\nUseImageBottom_" + last
+        + "=True\n");
+    ASSERT_EQ(settings().Images.size(), static_cast<std::size_t>(kMaxImageEntries));
+    EXPECT_TRUE(settings().image_entry(kMaxImageEntries).UseImageBottom);
+    EXPECT_EQ(settings().image_entry(kMaxImageEntries + 1), ImageEntry {});
+    EXPECT_EQ(settings().image_entry(2147483647), ImageEntry {});
+    write_settings({});
+    EXPECT_NE(file_text(ini_).find("\nImageNumber_2147483647=/far.jpg\n"), std::string::npos);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
