@@ -62,12 +62,20 @@ namespace {
         return join_path(home, ".config");
     }
 
-    // The whole content of a file, or nothing when it cannot be read.
+    // The whole content of a file, or nothing when it cannot be read. Only a
+    // regular file holds settings: a pipe would wait forever for a writer, a
+    // device could pour out data without end, and neither may be replaced
+    // by a rename on saving.
     std::optional<std::string> read_file(const std::string& path)
     {
-        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0)
             return std::nullopt;
+        struct stat info { };
+        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            close(fd);
+            return std::nullopt;
+        }
         std::string text;
         char buffer[65536];
         for (;;) {

@@ -432,3 +432,19 @@ TEST_F(SettingsStore, FailedWriteLeavesTheOldFileWhole)
     EXPECT_EQ(file_text(ini_), old_text);
     EXPECT_EQ(folder_listing(bin_), std::vector<std::string> { "velmora.INI" });
 }
+
+TEST_F(SettingsStore, OnlyARegularFileHoldsSettings)
+{
+    // A pipe would wait for a writer that never comes: read the defaults
+    // instead, and never rename a new file over it. The alarm ends a hang.
+    const std::string pipe = root_ + "/pipe.INI";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    alarm(10);
+    settings().DelayTimeMS = 5;
+    read_settings(pipe);
+    EXPECT_EQ(settings(), defaults(bin_));
+    EXPECT_EQ(error_text([&] { write_settings(pipe); }), "Unable to write to " + pipe);
+    alarm(0);
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_EQ(folder_listing(root_).size(), 2U) << "no temporary file is left";
+}
