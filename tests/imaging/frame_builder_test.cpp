@@ -1,5 +1,6 @@
 #include "imaging/frame_builder.h"
 #include "imaging/make_wave.h"
+#include "imaging/rescaler.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -302,6 +303,14 @@ TEST(FrameBuilderOverlay, WhollyAboveWithBottomStripGetsThePreparedReflection)
     for (int s = 0; s < 3; ++s)
         EXPECT_EQ(frame_of(out, s, 12, 20), expected_frame(source, 12, 20, 17, 30, s, 3)) << s;
     EXPECT_EQ(pic, with_overlay(picture(12, 30), ov, 5, 14));
+
+    // The brightness step comes after, so it changes the pasted reflection too.
+    pic = picture(12, 30);
+    in.brightness = -30;
+    ASSERT_TRUE(build_reflection_frames(in, out));
+    adjust_brightness(source, -30);
+    for (int s = 0; s < 3; ++s)
+        EXPECT_EQ(frame_of(out, s, 12, 20), expected_frame(source, 12, 20, 17, 30, s, 3)) << s;
 }
 
 TEST(FrameBuilderOverlay, ReachingTheEdgeStandsInFrontWithItsOwnWaveBelow)
