@@ -76,15 +76,16 @@ namespace {
         return 0;
     }
 
-    void write_pixel(std::uint8_t* p, PixelFormat format, const std::vector<Color>& palette, Color c)
+    void write_pixel(
+        std::uint8_t* p, PixelFormat format, const std::vector<Color>& palette, Color c)
     {
         switch (format) {
         case PixelFormat::pf8bit:
             p[0] = static_cast<std::uint8_t>(nearest_index(palette, c));
             break;
         case PixelFormat::pf16bit: {
-            const int word = ((color_red(c) >> 3) << 11) | ((color_green(c) >> 2) << 5)
-                | (color_blue(c) >> 3);
+            const int word
+                = ((color_red(c) >> 3) << 11) | ((color_green(c) >> 2) << 5) | (color_blue(c) >> 3);
             p[0] = static_cast<std::uint8_t>(word & 0xFF);
             p[1] = static_cast<std::uint8_t>(word >> 8);
             break;
@@ -171,7 +172,10 @@ void Bitmap::set_pixel(int x, int y, Color color)
     write_pixel(row(y) + x * bytes_per_pixel(format_), format_, palette_, color);
 }
 
-void Bitmap::fill(Color color) { fill_rect(0, 0, width_, height_, color); }
+void Bitmap::fill(Color color)
+{
+    fill_rect(0, 0, width_, height_, color);
+}
 
 void Bitmap::fill_rect(int x0, int y0, int x1, int y1, Color color)
 {

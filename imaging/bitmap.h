@@ -14,9 +14,18 @@ constexpr Color make_color(int r, int g, int b)
     return static_cast<Color>((static_cast<std::uint32_t>(b) << 16)
         | (static_cast<std::uint32_t>(g) << 8) | static_cast<std::uint32_t>(r));
 }
-constexpr int color_red(Color c) { return c & 0xFF; }
-constexpr int color_green(Color c) { return (c >> 8) & 0xFF; }
-constexpr int color_blue(Color c) { return (c >> 16) & 0xFF; }
+constexpr int color_red(Color c)
+{
+    return c & 0xFF;
+}
+constexpr int color_green(Color c)
+{
+    return (c >> 8) & 0xFF;
+}
+constexpr int color_blue(Color c)
+{
+    return (c >> 16) & 0xFF;
+}
 
 enum class PixelFormat {
     pf8bit, // one palette index per pixel
