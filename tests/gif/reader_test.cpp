@@ -142,6 +142,44 @@ TEST(GIFReader, NoImageBlockGivesAnEmptyBitmap)
     EXPECT_TRUE(gif_to_bitmap(image, 24).empty());
 }
 
+TEST(GIFReader, AFullTableStaysAt12BitsUntilAClear)
+{
+    // Code size 8 and only single-pixel codes: every code but the first adds
+    // an entry, the width grows at 512, 1024 and 2048 entries, and code 3839
+    // adds the last one, 4095 = pixels 3838 and 3839. Encoders may go on
+    // without a clear: the table then stays as it is and codes stay 12 bits
+    // wide, until a clear code brings back 9 bits.
+    constexpr int kPlain = 4000;
+    std::vector<std::pair<int, int>> codes = { { 256, 9 } };
+    Bytes expected;
+    int width = 9;
+    int next = 258;
+    for (int k = 1; k <= kPlain; ++k) {
+        codes.emplace_back(k % 256, width);
+        expected.push_back(static_cast<std::uint8_t>(k % 256));
+        if (k > 1 && next < 4096 && ++next == (1 << width) && width < 12)
+            ++width;
+    }
+    ASSERT_EQ(width, 12);
+    codes.emplace_back(4095, 12);
+    append(expected, { 3838 % 256, 3839 % 256 });
+    codes.emplace_back(256, 12);
+    for (const int v : { 1, 2, 3 }) {
+        codes.emplace_back(v, 9);
+        expected.push_back(static_cast<std::uint8_t>(v));
+    }
+    codes.emplace_back(257, 9);
+
+    const int w = static_cast<int>(expected.size());
+    Bytes bytes = gif_header(w, 1, 8);
+    append(bytes, descriptor(0, 0, w, 1));
+    append(bytes, pack_codes(8, codes));
+    bytes.push_back(0x3B);
+    TGIFImage image;
+    EXPECT_TRUE(warnings_of(bytes, image).empty());
+    EXPECT_EQ(image.frame(0).data(), expected);
+}
+
 TEST(GIFReader, InterlacedRowsComeInFourPasses)
 {
     // Ten rows of one pixel each; row values are their decoding order.
