@@ -42,6 +42,25 @@ TEST(RunLengthEncoder, KnownByteStreams)
     EXPECT_EQ(encode(Bytes { 1, 2, 3, 0 }, 2, 4), (Bytes { 0x02, 0x03, 0x8C, 0x06, 0x05, 0x00 }));
 }
 
+TEST(RunLengthEncoder, RunsReuseTheTableOrClearOrRepeatPlainCodes)
+{
+    // Code size 2 (clear 4, end 5, run codes from 6), worked through by hand:
+    // 1 x 5 after the clear: 1, then runs of 2 (6) and the 2 left (6); the
+    // third code widens to 4 bits. 2: plain. 1 x 7: the table holds runs of
+    // 1 up to 3 (code 7), so 7, 7 and a plain 1. 2 x 5: the table is of 1s;
+    // a clear and 2, 6, 6 (3 codes) beat 5 plain ones. 0 x 3: a clear and
+    // 0, 6 would be 3 codes too, not fewer, so 0, 0, 0.
+    Bytes pixels;
+    for (const auto& [value, count] :
+        { std::pair { 1, 5 }, { 2, 1 }, { 1, 7 }, { 2, 5 }, { 0, 3 } })
+        pixels.insert(
+            pixels.end(), static_cast<std::size_t>(count), static_cast<std::uint8_t>(value));
+    const auto decoded = read_codes(encode(pixels, 2, 4));
+    EXPECT_EQ(decoded.codes, (std::vector<int> { 4, 1, 6, 6, 2, 7, 7, 1, 4, 2, 6, 6, 0, 0, 0, 5 }));
+    EXPECT_EQ(
+        decoded.widths, (std::vector<int> { 3, 3, 3, 3, 4, 4, 4, 4, 4, 3, 3, 3, 4, 4, 4, 4 }));
+}
+
 TEST(RunLengthEncoder, DistinctPixelsClearEvery254CodesAndStayAt9Bits)
 {
     Bytes pixels;
