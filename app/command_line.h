@@ -20,12 +20,25 @@ enum RunMode : std::uint8_t {
 // test run out of the configuration dialogs.
 inline std::uint8_t run_mode = kRun;
 
+// Where a screen-saver host of the X desktop wants the saver drawn. A hosted
+// saver runs in run mode but draws into the host's window and leaves input,
+// the password and the screen to the host.
+enum class Host : std::uint8_t {
+    none, // not hosted: the saver covers the screen itself
+    root, // the root window of the default screen
+    window, // the window in `host_window`
+};
+
 // What the command line asks for.
 struct StartRequest {
     std::uint8_t mode = kRun;
     // The second parameter, upper-cased: the host or parent window in
     // decimal for the preview and password modes.
     std::string window;
+    Host host = Host::none;
+    // The host's window for Host::window; nothing when the id given is not
+    // a window id, which leaves nothing to draw into.
+    std::optional<std::uint32_t> host_window;
 
     bool operator==(const StartRequest&) const = default;
 };
@@ -37,9 +50,21 @@ struct StartRequest {
 // the saver. Each test accepts the slash and the dash form of its letter in
 // the first two characters, or the bare letter as the first character, so
 // "/c:1234" configures and a handle glued to the switch is not read.
-StartRequest parse_command_line(const std::vector<std::string>& parameters);
+//
+// A host of the X desktop starts the saver with "--root" or "--window-id
+// <id>" first (a single dash works too), or with no parameters and the
+// window in its environment variable XSCREENSAVER_WINDOW, passed here as
+// `host_variable` (empty when unset). Any of these selects a hosted run; the
+// variable also names the window for "--root", since a host that runs one
+// copy per monitor gives each copy its own window there.
+StartRequest parse_command_line(
+    const std::vector<std::string>& parameters, const std::string& host_variable = {});
 
 // An X11 window id written in decimal; nothing when the text is not one.
 std::optional<std::uint32_t> parse_window_id(const std::string& text);
+
+// A host's window id: decimal, or hexadecimal after "0x" (either case).
+// Nothing when the text is not one; 0 is no window.
+std::optional<std::uint32_t> parse_host_window_id(const std::string& text);
 
 } // namespace velmora

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace velmora {
@@ -31,6 +32,15 @@ InstanceGuard::InstanceGuard(const std::string& path)
     fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd_ < 0)
         return;
+    // In the shared temporary folder another user could plant the file and
+    // hold its lock for ever, so that our saver never starts. Only a lock
+    // file of our own decides; with any other we run without a guard.
+    struct stat info { };
+    if (::fstat(fd_, &info) != 0 || info.st_uid != ::geteuid()) {
+        ::close(fd_);
+        fd_ = -1;
+        return;
+    }
     int result;
     do
         result = ::flock(fd_, LOCK_EX | LOCK_NB);

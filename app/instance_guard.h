@@ -14,7 +14,7 @@ public:
     enum class State {
         held, // this process is the only instance
         busy, // another process holds the lock
-        unavailable, // the lock file could not be opened: run without a guard
+        unavailable, // no lock file of our own could be opened: run without a guard
     };
 
     // Where the lock lives: $XDG_RUNTIME_DIR, else the temporary directory.

@@ -1,12 +1,14 @@
 // velmora: the screen saver's program body. The command line chooses one mode
 // per process: change the saver password, draw the preview into a host
-// window, show the configuration dialogs, or run the full-screen saver.
+// window, show the configuration dialogs, or run the saver, full screen or
+// inside the window of a screen-saver host of the X desktop.
 
 #include "app/application.h"
 #include "app/command_line.h"
 #include "app/instance_guard.h"
 #include "app/password_dialogs.h"
 #include "app/preview.h"
+#include "app/termination_signals.h"
 #include "app/x11_window.h"
 #include "dialogs/qt/about_box.h"
 #include "dialogs/qt/locate_form.h"
@@ -17,8 +19,11 @@
 #include "gif/codecs/platform_codecs.h"
 #include "settings/qt/info_box.h"
 
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <cstdlib>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,6 +53,54 @@ int change_password(int& argc, char** argv, const std::string& window)
         dialog.exec();
     } catch (...) {
     }
+    return 0;
+}
+
+// Runs the saver inside a host's window until the host ends it with SIGTERM
+// (or SIGINT) or destroys the window; both are an orderly end. The host runs
+// one copy per monitor, so there is no instance guard, and it owns input and
+// the password. Without a window to draw into the run fails at once.
+int run_hosted(int& argc, char** argv, const StartRequest& request)
+{
+    const std::unique_ptr<X11Connection> x = X11Connection::open();
+    if (!x) {
+        std::cerr << "velmora: cannot connect to the X server\n";
+        return 1;
+    }
+    const std::optional<std::uint32_t> id
+        = request.host == Host::root ? x->root_window() : request.host_window;
+    // Qt reports a foreign window's size as 0 x 0; the server knows it.
+    const std::optional<WindowSize> size = id ? window_size(*x, *id) : std::nullopt;
+    if (!size) {
+        std::cerr << "velmora: no window to draw into\n";
+        return 1;
+    }
+
+    Application app(argc, argv);
+    install_info_box();
+    register_platform_codecs();
+    TerminationSignals termination;
+    const std::unique_ptr<QWindow> host(QWindow::fromWinId(*id));
+    TMainForm form;
+    TAboutBox about;
+    about.setAttribute(Qt::WA_QuitOnClose, false);
+    form.set_hosted(QSize(size->width, size->height));
+    form.winId();
+    form.windowHandle()->setParent(host.get());
+
+    const auto end = [&form] {
+        form.request_close();
+        QCoreApplication::quit();
+    };
+    QObject::connect(&termination, &TerminationSignals::received, &form, end);
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &form, [&] {
+        if (window_state(*x, *id) == WindowState::gone)
+            end();
+    });
+    watch.start(200);
+    form.show();
+    QApplication::exec();
     return 0;
 }
 
@@ -81,10 +134,13 @@ private:
 int main(int argc, char** argv)
 {
     const std::vector<std::string> parameters(argv + std::min(argc, 1), argv + argc);
-    const StartRequest request = parse_command_line(parameters);
+    const char* host_variable = std::getenv("XSCREENSAVER_WINDOW");
+    const StartRequest request = parse_command_line(parameters, host_variable ? host_variable : "");
     run_mode = request.mode;
     if (run_mode == kChangePassword)
         return change_password(argc, argv, request.window);
+    if (request.host != Host::none)
+        return run_hosted(argc, argv, request);
 
     InstanceGuard guard;
     if (guard.state() == InstanceGuard::State::busy)

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <memory>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -145,8 +146,14 @@ std::string SaverPassword::file_path()
     if (config && config[0] == '/')
         base = config;
     else {
+        // A saver started with a stripped environment must still find the
+        // user's password; without it the screen would unlock unasked.
         const char* home = std::getenv("HOME");
-        base = std::filesystem::path(home && home[0] ? home : "/") / ".config";
+        if (!home || home[0] != '/') {
+            const passwd* user = getpwuid(getuid());
+            home = user && user->pw_dir ? user->pw_dir : "/";
+        }
+        base = std::filesystem::path(home) / ".config";
     }
     return (base / "velmora" / "password").string();
 }

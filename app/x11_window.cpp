@@ -91,12 +91,21 @@ std::vector<std::uint8_t> pack_pixels(
 
 std::unique_ptr<X11Connection> X11Connection::open()
 {
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    int screen = 0;
+    xcb_connection_t* connection = xcb_connect(nullptr, &screen);
     if (xcb_connection_has_error(connection)) {
         xcb_disconnect(connection);
         return nullptr;
     }
-    return std::unique_ptr<X11Connection>(new X11Connection(connection));
+    return std::unique_ptr<X11Connection>(new X11Connection(connection, screen));
+}
+
+std::uint32_t X11Connection::root_window() const
+{
+    auto roots = xcb_setup_roots_iterator(xcb_get_setup(connection_));
+    for (int i = 0; i < screen_ && roots.rem > 1; ++i)
+        xcb_screen_next(&roots);
+    return roots.data->root;
 }
 
 X11Connection::~X11Connection()

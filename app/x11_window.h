@@ -45,17 +45,21 @@ public:
     X11Connection& operator=(const X11Connection&) = delete;
 
     xcb_connection_t* get() const { return connection_; }
+    // The root window of the screen $DISPLAY names.
+    std::uint32_t root_window() const;
     bool broken() const;
     // Throws away queued events and errors: the window we draw into may
     // vanish between two requests, and the resulting errors need no answer.
     void discard_events();
 
 private:
-    explicit X11Connection(xcb_connection_t* connection)
+    X11Connection(xcb_connection_t* connection, int screen)
         : connection_(connection)
+        , screen_(screen)
     {
     }
     xcb_connection_t* connection_;
+    int screen_;
 };
 
 enum class WindowState {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <exception>
 #include <limits>
 
 namespace velmora {
@@ -93,7 +94,10 @@ Bitmap load_main_picture(const std::string& file_name)
     try {
         picture = load_picture(file_name);
         picture.set_pixel_format(PixelFormat::pf24bit);
-    } catch (const Error&) {
+    } catch (const std::exception&) {
+        // Whatever stops the decoding, a picture too large for the memory
+        // left included, the user sees the one loading message and the saver
+        // goes on without the picture.
         throw Error("Error loading image \"" + file_name + "\"!");
     }
     if (picture.empty())

@@ -62,12 +62,20 @@ namespace {
         return join_path(home, ".config");
     }
 
-    // The whole content of a file, or nothing when it cannot be read.
+    // The whole content of a file, or nothing when it cannot be read. Only a
+    // regular file holds settings: a pipe would wait forever for a writer, a
+    // device could pour out data without end, and neither may be replaced
+    // by a rename on saving.
     std::optional<std::string> read_file(const std::string& path)
     {
-        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0)
             return std::nullopt;
+        struct stat info { };
+        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            close(fd);
+            return std::nullopt;
+        }
         std::string text;
         char buffer[65536];
         for (;;) {
@@ -179,11 +187,12 @@ namespace {
     }
 
     // How many image-list entries the file describes: the highest entry number
-    // among its per-entry keys, at most `count`. Entries beyond hold only
-    // defaults, so the list in memory stops there; a huge count in a small
-    // file therefore costs nothing.
+    // among its per-entry keys, at most `count` and kMaxImageEntries. Entries
+    // beyond hold only defaults, so the list in memory stops there; a huge
+    // count or entry number in a small file therefore costs nothing.
     std::int32_t described_entries(const IniFile& file, std::int32_t count)
     {
+        count = std::min(count, kMaxImageEntries);
         std::int32_t highest = 0;
         for (const std::string& key : file.keys(kSection)) {
             for (const std::string_view prefix :

@@ -23,6 +23,12 @@ void read_settings(const std::string& file_name);
 // "Unable to write to <file name>".
 void write_settings(const std::string& file_name);
 
+// The most image-list entries reading holds in memory. The list has no
+// maximum of its own, but a single key such as ImageNumber_2147483647 must not
+// make reading allocate billions of entries; per-entry keys above this number
+// read as defaults and stay in the file untouched when it is saved.
+inline constexpr std::int32_t kMaxImageEntries = 10000;
+
 // The record a missing settings file gives: every key at its default.
 Settings default_settings();
 

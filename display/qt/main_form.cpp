@@ -139,9 +139,26 @@ void TMainForm::show_status(const std::string& text)
     QCoreApplication::processEvents();
 }
 
+void TMainForm::set_hosted(const QSize& host_size)
+{
+    host_size_ = host_size;
+    // The host watches the pointer and the keyboard over its window; ours
+    // lets every input event through to it.
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowTransparentForInput
+        | Qt::WindowDoesNotAcceptFocus);
+    setFocusPolicy(Qt::NoFocus);
+    setMouseTracking(false);
+    cover_screen();
+}
+
+QRect TMainForm::covered_area() const
+{
+    return host_size_ ? QRect(QPoint(0, 0), *host_size_) : primary_screen_geometry();
+}
+
 void TMainForm::cover_screen()
 {
-    setGeometry(primary_screen_geometry());
+    setGeometry(covered_area());
 }
 
 void TMainForm::resizeEvent(QResizeEvent* event)
@@ -156,6 +173,11 @@ void TMainForm::resizeEvent(QResizeEvent* event)
 
 bool TMainForm::event(QEvent* event)
 {
+    // Whatever input still arrives in a hosted run belongs to the host.
+    if (hosted() && dynamic_cast<QInputEvent*>(event)) {
+        event->accept();
+        return true;
+    }
     if (event->type() == QEvent::WindowActivate && FirstActivation)
         QTimer::singleShot(0, this, &TMainForm::FormActivate);
     return QWidget::event(event);
@@ -177,7 +199,7 @@ void TMainForm::FormActivate()
     FirstActivation = false;
     const int depth = color_depth();
     if (depth <= 8) {
-        velmora::show_info("Display setting must be at least 16-bit color for this ScreenSaver!");
+        inform("Display setting must be at least 16-bit color for this ScreenSaver!");
         FirstActivation = true;
         return;
     }
@@ -211,7 +233,7 @@ void TMainForm::FormActivate()
     if (BuildFailed || Closing)
         return;
 
-    move(primary_screen_geometry().topLeft());
+    move(covered_area().topLeft());
     Timer1->setInterval(s.DelayTimeMS);
     if (!(s.DisableReflection && s.MultipleMode))
         Timer1->start();
@@ -219,9 +241,11 @@ void TMainForm::FormActivate()
     Panel1->show();
     show();
     raise();
-    activateWindow();
-    set_screensaver_running(true);
-    take_input();
+    if (!hosted()) {
+        activateWindow();
+        set_screensaver_running(true);
+        take_input();
+    }
     if (s.MultipleMode && s.NumMultipleImages > 1)
         Timer2->start();
 }
@@ -482,7 +506,10 @@ void TMainForm::save_images()
     std::string file;
     std::string failure;
     try {
-        file = velmora::save_reflection_gif(source, export_folder(), status);
+        // The folder is looked for (and made) only once there is a GIF to
+        // store: a refused export leaves nothing behind.
+        const auto gif = velmora::build_reflection_gif(source, status);
+        file = velmora::store_reflection_gif(gif->SaveToMemory(), export_folder(), status);
     } catch (const std::exception& e) {
         failure = e.what();
     }
@@ -567,8 +594,9 @@ void TMainForm::request_close()
         close_after_export_ = true;
         return;
     }
-    // A test from the configuration dialogs closes without the password.
-    if (velmora::run_mode != velmora::kRun || velmora::settings().TestRun) {
+    // A test from the configuration dialogs closes without the password, and
+    // so does a hosted run: the host owns the password.
+    if (velmora::run_mode != velmora::kRun || velmora::settings().TestRun || hosted()) {
         Timer1->stop();
         Timer2->stop();
         free_reflection_bitmaps();
@@ -609,7 +637,8 @@ void TMainForm::FormClose()
     Closing = true;
     Timer1->stop();
     Timer2->stop();
-    set_screensaver_running(false);
+    if (!hosted())
+        set_screensaver_running(false);
     release_input();
     resize(width(), 100);
 }
@@ -634,6 +663,10 @@ void TMainForm::release_input()
 
 void TMainForm::inform(const std::string& text)
 {
+    if (hosted()) {
+        show_status(text);
+        return;
+    }
     const bool taken = input_taken_;
     release_input();
     velmora::show_info(text);

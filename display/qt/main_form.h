@@ -60,6 +60,14 @@ public:
     static std::string status_banner();
     static const std::string configure_tip;
 
+    // Makes the form draw inside a screen-saver host's window of the given
+    // size instead of covering the screen: the scene is laid out for that
+    // size, and input, the password, the screen and the "saver running"
+    // state stay the host's. Messages go to the status line, since nobody
+    // could answer a message box. Called once, before the form shows.
+    void set_hosted(const QSize& host_size);
+    bool hosted() const { return host_size_.has_value(); }
+
     // Replaces the screen's colour depth (tests of the 8-bit display check).
     // An empty function restores the screen's own depth.
     void set_color_depth_source(std::function<int()> source);
@@ -113,6 +121,8 @@ private:
     void take_input();
     void release_input();
     void cover_screen();
+    // The screen's geometry, or the host window's area in a hosted run.
+    QRect covered_area() const;
     void show_random_line();
 
     velmora::Scene scene_; // Image1's and Image2's bitmaps
@@ -120,6 +130,7 @@ private:
     velmora::FrameStrip frames_; // frame_strip, frame_bitmap, FramesBuilt
     std::optional<velmora::Color> probe_pixel_;
     std::function<int()> depth_source_;
+    std::optional<QSize> host_size_;
     bool input_taken_ = false;
     bool close_after_export_ = false;
     std::mt19937 random_ { std::random_device {}() };

@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <gtest/gtest.h>
+#include <utility>
 
 using namespace velmora;
 
@@ -49,4 +50,70 @@ TEST(CommandLine, WindowIdsAreDecimalOnly)
     EXPECT_EQ(parse_window_id("4294967295"), 4294967295u);
     for (const char* bad : { "", "12a", "-5", "+5", " 5", "0X1F", "4294967296" })
         EXPECT_EQ(parse_window_id(bad), std::nullopt) << '"' << bad << '"';
+}
+
+TEST(CommandLine, HostedSwitchesSelectAHostedRun)
+{
+    struct Case {
+        std::vector<std::string> parameters;
+        std::string variable;
+        Host host;
+        std::optional<std::uint32_t> window;
+    };
+    const Case cases[] = {
+        { { "--root" }, "", Host::root, std::nullopt },
+        { { "-ROOT", "extra" }, "", Host::root, std::nullopt },
+        // A host running one copy per monitor names each copy's window.
+        { { "--root" }, "0x400007", Host::window, 0x400007u },
+        { { "--window-id", "1234" }, "", Host::window, 1234u },
+        { { "--window-id", "0x4A0001F" }, "", Host::window, 0x4A0001Fu },
+        { { "-window-id", "0XFF" }, "", Host::window, 0xFFu },
+        // The switch wins over the environment.
+        { { "--window-id", "77" }, "88", Host::window, 77u },
+        { {}, "0x1f", Host::window, 0x1Fu },
+        { {}, "31", Host::window, 31u },
+        // Ids that name no window leave nothing to draw into.
+        { { "--window-id" }, "", Host::window, std::nullopt },
+        { { "--window-id", "abc" }, "", Host::window, std::nullopt },
+        { { "--window-id", "0" }, "", Host::window, std::nullopt },
+        { {}, "0x", Host::window, std::nullopt },
+        { {}, "garbage", Host::window, std::nullopt },
+        { { "--root" }, "-1", Host::window, std::nullopt },
+    };
+    for (const Case& c : cases) {
+        const StartRequest request = parse_command_line(c.parameters, c.variable);
+        const std::string shown
+            = (c.parameters.empty() ? "(none)" : c.parameters[0]) + " with '" + c.variable + "'";
+        EXPECT_EQ(request.mode, kRun) << shown;
+        EXPECT_EQ(request.host, c.host) << shown;
+        EXPECT_EQ(request.host_window, c.window) << shown;
+    }
+}
+
+TEST(CommandLine, AnyOtherSwitchIgnoresTheHostVariable)
+{
+    // Only a start without parameters belongs to the host; the saver's own
+    // switches and lookalikes of the hosted ones keep their meaning.
+    const std::pair<std::string, std::uint8_t> cases[]
+        = { { "/c", kConfigure }, { "/s", kRun }, { "/p", kPreview }, { "a", kChangePassword },
+              { "", kConfigure }, { "--rooted", kRun }, { "--window", kRun } };
+    for (const auto& [first, mode] : cases) {
+        const StartRequest request = parse_command_line({ first }, "0x1f");
+        EXPECT_EQ(request.mode, mode) << first;
+        EXPECT_EQ(request.host, Host::none) << first;
+        EXPECT_EQ(request.host_window, std::nullopt) << first;
+    }
+    EXPECT_EQ(parse_command_line({}).mode, kConfigure);
+    EXPECT_EQ(parse_command_line({}).host, Host::none);
+}
+
+TEST(CommandLine, HostWindowIdsAreDecimalOrHexadecimal)
+{
+    EXPECT_EQ(parse_host_window_id("1234"), 1234u);
+    EXPECT_EQ(parse_host_window_id("0x1f"), 0x1Fu);
+    EXPECT_EQ(parse_host_window_id("0XFFFFFFFF"), 0xFFFFFFFFu);
+    EXPECT_EQ(parse_host_window_id("0x00a"), 0xAu);
+    for (const char* bad : { "", "0", "0x0", "0x", "x1f", "0x1g", "1f", "-5", " 5", "0x-1",
+             "0x100000000", "4294967296", "0x0x1" })
+        EXPECT_EQ(parse_host_window_id(bad), std::nullopt) << '"' << bad << '"';
 }

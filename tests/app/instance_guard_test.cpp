@@ -2,8 +2,11 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -95,4 +98,40 @@ TEST_F(InstanceGuardTest, LivesInTheRuntimeFolderElseTheTemporaryFolder)
         setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     else
         unsetenv("XDG_RUNTIME_DIR");
+}
+
+TEST_F(InstanceGuardTest, ALockFileOfAnotherUserNeverKeepsTheSaverFromStarting)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as a second user";
+    // Another user plants the file in the shared folder and holds its lock.
+    const uid_t other = 65534;
+    fs::permissions(dir, fs::perms::all | fs::perms::sticky_bit);
+    const int planted = open(path.c_str(), O_RDWR | O_CREAT, 0666);
+    ASSERT_GE(planted, 0);
+    ASSERT_EQ(fchown(planted, other, other), 0);
+    ASSERT_EQ(fchmod(planted, 0666), 0);
+    close(planted);
+
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const int fd = setgid(other) == 0 && setuid(other) == 0 ? open(path.c_str(), O_RDWR) : -1;
+        const char state = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 ? 'h' : 'x';
+        if (write(ready[1], &state, 1) != 1)
+            _exit(1);
+        pause();
+        _exit(0);
+    }
+    close(ready[1]);
+    char state = 0;
+    ASSERT_EQ(read(ready[0], &state, 1), 1);
+    close(ready[0]);
+    EXPECT_EQ(state, 'h');
+
+    EXPECT_EQ(InstanceGuard(path).state(), InstanceGuard::State::unavailable);
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
 }

@@ -11,8 +11,10 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace velmora;
 namespace fs = std::filesystem;
@@ -74,6 +76,12 @@ TEST_F(SaverPasswordTest, FileLivesInTheConfigFolderElseUnderHome)
     setenv("HOME", home.c_str(), 1);
     unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(SaverPassword::file_path(), (home / ".config" / "velmora" / "password").string());
+    // Without HOME the user's own home folder is still the place.
+    unsetenv("HOME");
+    const passwd* user = getpwuid(getuid());
+    ASSERT_NE(user, nullptr);
+    EXPECT_EQ(SaverPassword::file_path(),
+        (fs::path(user->pw_dir) / ".config" / "velmora" / "password").string());
     setenv("HOME", old_home.c_str(), 1);
 }
 

@@ -3,6 +3,7 @@
 #include "display/qt/bitmap_view.h"
 #include "display/qt/main_form.h"
 #include "display/qt/screensaver_state.h"
+#include "gif/gif_image.h"
 #include "scene/test_pictures.h"
 #include "settings/read_write_ini.h"
 #include "settings/settings.h"
@@ -20,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -140,6 +142,30 @@ TEST_F(MainFormTest, FramesFollowInOrderAndWrapAround)
     empty.Timer1Timer();
     EXPECT_EQ(empty.CurrentFrame, 1);
     EXPECT_TRUE(empty.scene().area.empty());
+}
+
+TEST_F(MainFormTest, AtTheEndOfACycleTheStatusLineSometimesChanges)
+{
+    // Without frames every tick ends a cycle. About 39 ticks in 100 show a
+    // line; a third of those the banner, the rest the tip.
+    const QString banner = QString::fromStdString(TMainForm::status_banner());
+    const QString tip = QStringLiteral("Use Setup (Right-Click on icon, select \"Configure\") to "
+                                       "load other images and configurations...");
+    TMainForm f;
+    constexpr int kTicks = 4000;
+    int banners = 0;
+    int tips = 0;
+    for (int i = 0; i < kTicks; ++i) {
+        f.StatusLab->clear();
+        f.Timer1Timer();
+        const QString line = f.StatusLab->text();
+        banners += line == banner;
+        tips += line == tip;
+        ASSERT_TRUE(line.isEmpty() || line == banner || line == tip) << line.toStdString();
+    }
+    const double shown = static_cast<double>(banners + tips) / kTicks;
+    EXPECT_NEAR(shown, 0.39, 0.04);
+    EXPECT_NEAR(static_cast<double>(banners) / (banners + tips), 1.0 / 3, 0.06);
 }
 
 TEST_F(MainFormTest, MouseMustMoveOnBothAxesToEndTheSaver)
@@ -554,20 +580,60 @@ TEST_F(ExportTest, InputDuringTheExportWaitsForItsEnd)
     EXPECT_EQ(f.FramesBuilt(), 0) << "the frames go with the close";
 }
 
-TEST_F(MainFormTest, F12RefusesScenesTooLargeOrWithoutFrames)
+TEST_F(ExportTest, F12DuringTheFirstBuildExportsTheFramesBuiltSoFar)
 {
+    velmora::settings().NumberOfReflectedImages = 6;
+    form = std::make_unique<TMainForm>();
+    TMainForm& f = *form;
+    int exported = 0;
+    bool animating_after_export = true;
+    QTimer ticker;
+    ticker.setInterval(0);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (exported == 0 && f.FramesBuilt() >= 2) {
+            exported = f.FramesBuilt();
+            f.FormKeyDown(Qt::Key_F12);
+            animating_after_export = f.Timer1->isActive();
+        }
+    });
+    ticker.start();
+    f.FormActivate();
+    ticker.stop();
+    ASSERT_GE(exported, 2);
+    ASSERT_LT(exported, 6) << "the build ended before the key came";
+    // The export must not start the animation in the middle of the build.
+    EXPECT_FALSE(animating_after_export);
+    EXPECT_EQ(f.FramesBuilt(), 6);
+    EXPECT_TRUE(f.Timer1->isActive());
+
+    std::ifstream in(pictures / "Reflection_00.GIF", std::ios::binary);
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    velmora::TGIFImage gif;
+    gif.LoadFromMemory(bytes);
+    EXPECT_EQ(gif.frame_count(), exported);
+}
+
+TEST_F(ExportTest, F12RefusesScenesTooLargeOrWithoutFrames)
+{
+    velmora::settings().ImageFileName = lake;
+    velmora::settings().ImageResCode = 1;
+    velmora::settings().ReflectionHeightPercent = 80;
     TMainForm& f = start();
+    f.StatusLab->setText(QStringLiteral("before"));
     f.FormKeyDown(Qt::Key_F12);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], "Image too large (356X481) for saving to animate GIF!");
     EXPECT_TRUE(f.Timer1->isActive());
     EXPECT_FALSE(f.Closing);
+    EXPECT_EQ(f.StatusLab->text(), QStringLiteral("before"));
 
     TMainForm bare;
     bare.FormKeyDown(Qt::Key_F12);
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[1], "No reflection images built yet. Nothing to save!");
     EXPECT_FALSE(bare.Closing);
+    // A refused export leaves no trace, not even the pictures folder.
+    EXPECT_FALSE(std::filesystem::exists(pictures));
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
@@ -61,16 +62,19 @@ pid_t spawn(const std::vector<std::string>& args, const std::vector<std::string>
 }
 
 // Waits up to `limit` for the process to end; its exit status, or nothing.
+// The process is looked at at least once, so a limit of 0 asks whether it
+// has ended already.
 std::optional<int> wait_for_exit(pid_t pid, std::chrono::milliseconds limit)
 {
     const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
+    for (;;) {
         int status = 0;
         if (waitpid(pid, &status, WNOHANG) == pid)
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (std::chrono::steady_clock::now() >= end)
+            return std::nullopt;
         std::this_thread::sleep_for(20ms);
     }
-    return std::nullopt;
 }
 
 void stop(pid_t pid)
@@ -107,7 +111,12 @@ public:
                 else
                     xcb_disconnect(c);
                 if (wait_for_exit(pid_, 0ms)) {
-                    pid_ = -1; // lost the race for this number
+                    // Lost the race for this number: whatever answered is
+                    // another process's server.
+                    if (connection_)
+                        xcb_disconnect(connection_);
+                    connection_ = nullptr;
+                    pid_ = -1;
                     break;
                 }
             }
@@ -158,6 +167,14 @@ public:
         xcb_flush(connection_);
     }
 
+    // Moves the pointer to (x, y) of the screen, as a user's mouse would.
+    void move_pointer(int x, int y) const
+    {
+        xcb_test_fake_input(connection_, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root(),
+            static_cast<int16_t>(x), static_cast<int16_t>(y), 0);
+        xcb_flush(connection_);
+    }
+
 private:
     std::string display_;
     pid_t pid_ = -1;
@@ -204,6 +221,46 @@ protected:
         ASSERT_GT(saver_, 0);
     }
 
+    // Starts the saver on the demo lake and waits until its picture shows at
+    // the place the core computes. Returns that scene.
+    std::optional<velmora::BuiltScene> show_demo_scene(const PrivateX& x)
+    {
+        write_settings("ImageFileName=demo_lake.bmp\n"
+                       "ShiftHorizon=True\nShiftPixels=180\n"
+                       "ImageResCode=2\nReflectionHeightPercent=80\n"
+                       "DelayTimeMS=50\nNumberOfReflectedImages=6\n"
+                       "WaveFactor1=17\nWaveFactor2=30\nBrightnessLevel=-20\n"
+                       "Overlay=False\nMultipleMode=False\n");
+        velmora::register_platform_codecs();
+        velmora::Settings s;
+        s.ShiftHorizon = true;
+        s.ImageResCode = 2;
+        s.ReflectionHeightPercent = 80;
+        s.NumberOfReflectedImages = 6;
+        s.WaveFactor1 = 17;
+        s.WaveFactor2 = 30;
+        s.BrightnessLevel = -20;
+        std::optional<velmora::BuiltScene> expected = velmora::build_scene(
+            (dir_ / "demo_lake.bmp").string(), 180, s, kScreenWidth, kScreenHeight, {});
+        if (!expected)
+            return std::nullopt;
+        start_saver(x);
+        if (saver_ <= 0)
+            return std::nullopt;
+        const velmora::PanelRect panel = expected->scene.panel;
+        for (int i = 0; i < 300; ++i) {
+            if (wait_for_exit(saver_, 0ms)) {
+                saver_ = -1;
+                return std::nullopt; // the saver ended on its own
+            }
+            if (x.grab(panel.left, panel.top, panel.width, expected->scene.picture.height())
+                == expected->scene.picture)
+                return expected;
+            std::this_thread::sleep_for(50ms);
+        }
+        return std::nullopt;
+    }
+
     fs::path dir_;
     pid_t saver_ = -1;
 };
@@ -212,43 +269,14 @@ TEST_F(SaverX11Test, ShowsTheSceneAnimatesItAndEndsOnAKey)
 {
     PrivateX x;
     ASSERT_TRUE(x.ok()) << "no X server";
-    const std::string settings_text = "ImageFileName=demo_lake.bmp\n"
-                                      "ShiftHorizon=True\nShiftPixels=180\n"
-                                      "ImageResCode=2\nReflectionHeightPercent=80\n"
-                                      "DelayTimeMS=50\nNumberOfReflectedImages=6\n"
-                                      "WaveFactor1=17\nWaveFactor2=30\nBrightnessLevel=-20\n"
-                                      "Overlay=False\nMultipleMode=False\n";
-    write_settings(settings_text);
-
-    // The scene the program must show, computed by the core.
-    velmora::register_platform_codecs();
-    velmora::Settings s;
-    s.ShiftHorizon = true;
-    s.ImageResCode = 2;
-    s.ReflectionHeightPercent = 80;
-    s.NumberOfReflectedImages = 6;
-    s.WaveFactor1 = 17;
-    s.WaveFactor2 = 30;
-    s.BrightnessLevel = -20;
-    const std::optional<velmora::BuiltScene> expected = velmora::build_scene(
-        (dir_ / "demo_lake.bmp").string(), 180, s, kScreenWidth, kScreenHeight, {});
-    ASSERT_TRUE(expected);
+    const std::optional<velmora::BuiltScene> expected = show_demo_scene(x);
+    ASSERT_TRUE(expected) << "the picture did not appear where it belongs";
     const velmora::PanelRect panel = expected->scene.panel;
     const int h1 = expected->scene.picture.height();
     const int w2 = expected->scene.area.width();
     const int h2 = expected->scene.area.height();
     ASSERT_EQ(expected->frames.built, 6);
 
-    start_saver(x);
-    // The picture appears at the computed place.
-    bool picture_shown = false;
-    for (int i = 0; i < 300 && !picture_shown; ++i) {
-        ASSERT_FALSE(wait_for_exit(saver_, 0ms)) << "the saver ended on its own";
-        picture_shown = x.grab(panel.left, panel.top, panel.width, h1) == expected->scene.picture;
-        if (!picture_shown)
-            std::this_thread::sleep_for(50ms);
-    }
-    ASSERT_TRUE(picture_shown);
     // Around the panel the screen is black.
     const Bitmap screen = x.grab(0, 0, kScreenWidth, kScreenHeight);
     EXPECT_EQ(screen.pixel(panel.left - 1, panel.top), 0);
@@ -272,6 +300,29 @@ TEST_F(SaverX11Test, ShowsTheSceneAnimatesItAndEndsOnAKey)
 
     // No password is set: a key ends the saver.
     x.press_key(38); // "a" on the server's default keymap
+    const std::optional<int> status = wait_for_exit(saver_, 5s);
+    ASSERT_TRUE(status) << "the saver did not end";
+    EXPECT_EQ(*status, 0);
+    saver_ = -1;
+}
+
+TEST_F(SaverX11Test, OnlyAMouseMoveOnBothAxesEndsTheSaver)
+{
+    PrivateX x;
+    ASSERT_TRUE(x.ok()) << "no X server";
+    ASSERT_TRUE(show_demo_scene(x)) << "the picture did not appear where it belongs";
+    // Each step is measured against the first point the saver records: far
+    // along one axis only, then 2 pixels on both, never end it.
+    for (const auto& [px, py] :
+        { std::pair { 700, 500 }, { 900, 500 }, { 700, 300 }, { 702, 502 } }) {
+        x.move_pointer(px, py);
+        std::this_thread::sleep_for(150ms);
+        ASSERT_FALSE(wait_for_exit(saver_, 0ms)) << "ended by the move to " << px << "," << py;
+    }
+    std::this_thread::sleep_for(300ms);
+    ASSERT_FALSE(wait_for_exit(saver_, 0ms));
+    // 3 pixels on both axes do.
+    x.move_pointer(703, 503);
     const std::optional<int> status = wait_for_exit(saver_, 5s);
     ASSERT_TRUE(status) << "the saver did not end";
     EXPECT_EQ(*status, 0);

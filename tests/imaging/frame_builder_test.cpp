@@ -1,4 +1,6 @@
 #include "imaging/frame_builder.h"
+#include "imaging/make_wave.h"
+#include "imaging/rescaler.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -301,6 +303,14 @@ TEST(FrameBuilderOverlay, WhollyAboveWithBottomStripGetsThePreparedReflection)
     for (int s = 0; s < 3; ++s)
         EXPECT_EQ(frame_of(out, s, 12, 20), expected_frame(source, 12, 20, 17, 30, s, 3)) << s;
     EXPECT_EQ(pic, with_overlay(picture(12, 30), ov, 5, 14));
+
+    // The brightness step comes after, so it changes the pasted reflection too.
+    pic = picture(12, 30);
+    in.brightness = -30;
+    ASSERT_TRUE(build_reflection_frames(in, out));
+    adjust_brightness(source, -30);
+    for (int s = 0; s < 3; ++s)
+        EXPECT_EQ(frame_of(out, s, 12, 20), expected_frame(source, 12, 20, 17, 30, s, 3)) << s;
 }
 
 TEST(FrameBuilderOverlay, ReachingTheEdgeStandsInFrontWithItsOwnWaveBelow)
@@ -382,4 +392,49 @@ TEST(FrameBuilderOverlay, NoReflectionWhenItDoesNotFitOrIsOff)
             for (int y = 2; y < 20; ++y)
                 EXPECT_NE(out.strip.pixel(s * 10 + 3, y), make_color(1, 1, 1)) << variant;
     }
+}
+
+TEST(FrameBuilderOverlay, WaveIsFilledWithTheExactColourAndKeyedWithTheShownOne)
+{
+    // On a display that shows colours other than the bitmap holds, the two
+    // transparent colours differ: the wave frame is filled with the exact
+    // 24-bit one and drawn keyed with the shown one. Reaching the edge, the
+    // overlay's prepared reflection never goes into the picture's own strip.
+    const Color kShown = make_color(0, 252, 0);
+    const Color kExact = make_color(0, 255, 0);
+    const Bitmap ov = boat();
+    Bitmap reflection(4, 20);
+    reflection.fill(kExact);
+    for (int y = 0; y < 20; y += 3)
+        reflection.fill_rect(1, y, 3, y + 1, make_color(90, 40 + y, 20));
+    reflection.set_pixel(0, 5, kShown);
+    Bitmap pic = picture(12, 30);
+    const Bitmap bottom = picture(12, 30);
+    FrameBuildInput in = input_for(pic, 30, 5);
+    in.use_image_bottom = true;
+    in.bottom = &bottom;
+    in.overlay = overlay_at(ov, 6, 28);
+    in.overlay.reflection_on = true;
+    in.overlay.reflection_fits = true;
+    in.overlay.reflection = &reflection;
+    in.overlay.xparent_color = kShown;
+    in.overlay.xparent_color_24 = kExact;
+    in.overlay.wave_adjustment = -15; // shape 2: long swings, some rows fall off the bottom
+    FrameStrip out;
+    ASSERT_TRUE(build_reflection_frames(in, out));
+    EXPECT_EQ(pic, with_overlay(picture(12, 30), ov, 6, 28));
+    int filled_rows = 0;
+    for (int s = 0; s < 5; ++s) {
+        Bitmap want = expected_frame(bottom, 12, 30, 17, 30, s, 5);
+        draw(want, 6, -2, ov);
+        auto wave = make_wave(reflection, s, 4, 0.95L, kExact, 2, 35);
+        ASSERT_TRUE(wave);
+        for (int y = 0; y < wave->height(); ++y)
+            filled_rows += y + wave_offset(20, y, 2, 35, wave_phase(s, 4), kMakeWaveAmplitude) > 19;
+        wave->set_transparent(true);
+        wave->set_transparent_color(kShown);
+        draw(want, 6, 4, *wave);
+        EXPECT_EQ(frame_of(out, s, 12, 30), want) << "frame " << s;
+    }
+    EXPECT_GT(filled_rows, 0); // the fill colour is really seen
 }

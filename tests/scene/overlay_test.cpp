@@ -70,8 +70,12 @@ namespace {
             EXPECT_EQ(overlay.pixel(0, 89), kWater);
             return make_color(0, 128, 248); // as a 16-bit screen shows it
         };
-        const OverlayState state = overlay_setup(s, { 0.5L, 200, 160 }, probe, {});
+        std::vector<std::string> lines;
+        const OverlayState state = overlay_setup(
+            s, { 0.5L, 200, 160 }, probe, [&](const std::string& line) { lines.push_back(line); });
         EXPECT_EQ(probes, 1);
+        EXPECT_EQ(lines,
+            (std::vector<std::string> { "Resampling Overlay..", "Done Resampling Overlay..." }));
         ASSERT_FALSE(state.failed);
         ASSERT_TRUE(state.bitmap);
         EXPECT_EQ(state.bitmap->width(), 150);

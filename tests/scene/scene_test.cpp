@@ -5,7 +5,9 @@
 #include "test_pictures.h"
 
 #include <cmath>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <new>
 
 namespace velmora {
 namespace {
@@ -237,6 +239,16 @@ namespace {
         EXPECT_EQ(
             message(" \t"), "No Image selected. Please use \"Configure\" to enter image name.");
         EXPECT_EQ(message("/nowhere/lake.vtest"), "Error loading image \"/nowhere/lake.vtest\"!");
+        // A decoder that runs out of memory is a picture that cannot be
+        // loaded, not the end of the saver.
+        const std::string huge = register_test_picture("huge.vtest", coordinate_picture(1, 1));
+        register_picture_decoder(
+            "vhuge", [](const std::string&) -> Bitmap { throw std::bad_alloc(); });
+        const std::string huge_name
+            = std::filesystem::path(huge).replace_extension(".vhuge").string();
+        std::filesystem::copy_file(huge, huge_name);
+        EXPECT_EQ(message(huge_name), "Error loading image \"" + huge_name + "\"!");
+        std::filesystem::remove(huge_name);
     }
 
     TEST(SceneBuild, ClosingStopsTheBuildWherever)

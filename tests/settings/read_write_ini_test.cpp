@@ -308,6 +308,20 @@ TEST_F(SettingsStore, HugeImageCountCostsOnlyWhatTheFileHolds)
     read_settings({});
     EXPECT_EQ(settings().NumMultipleImages, 2147483647);
     EXPECT_EQ(settings().Images.size(), 100U);
+
+    // Nor does a lone key of a huge entry number: the list held in memory
+    // stops at kMaxImageEntries, and the keys above it stay in the file.
+    const std::string last = std::to_string(kMaxImageEntries);
+    read("[Setup]\nNumMultipleImages=2147483647\nImageNumber_2147483647=/far.jpg\n"
+         "ImageNumber_"
+        + std::to_string(kMaxImageEntries + 1) + "=/beyond.jpg\nUseImageBottom_" + last
+        + "=True\n");
+    ASSERT_EQ(settings().Images.size(), static_cast<std::size_t>(kMaxImageEntries));
+    EXPECT_TRUE(settings().image_entry(kMaxImageEntries).UseImageBottom);
+    EXPECT_EQ(settings().image_entry(kMaxImageEntries + 1), ImageEntry {});
+    EXPECT_EQ(settings().image_entry(2147483647), ImageEntry {});
+    write_settings({});
+    EXPECT_NE(file_text(ini_).find("\nImageNumber_2147483647=/far.jpg\n"), std::string::npos);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
@@ -417,4 +431,20 @@ TEST_F(SettingsStore, FailedWriteLeavesTheOldFileWhole)
     EXPECT_EQ(error_text([] { write_settings({}); }), failure);
     EXPECT_EQ(file_text(ini_), old_text);
     EXPECT_EQ(folder_listing(bin_), std::vector<std::string> { "velmora.INI" });
+}
+
+TEST_F(SettingsStore, OnlyARegularFileHoldsSettings)
+{
+    // A pipe would wait for a writer that never comes: read the defaults
+    // instead, and never rename a new file over it. The alarm ends a hang.
+    const std::string pipe = root_ + "/pipe.INI";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    alarm(10);
+    settings().DelayTimeMS = 5;
+    read_settings(pipe);
+    EXPECT_EQ(settings(), defaults(bin_));
+    EXPECT_EQ(error_text([&] { write_settings(pipe); }), "Unable to write to " + pipe);
+    alarm(0);
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_EQ(folder_listing(root_).size(), 2U) << "no temporary file is left";
 }

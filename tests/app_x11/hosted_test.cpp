@@ -1,0 +1,200 @@
+// A hosted run end to end: the saver started by a screen-saver host draws
+// its scene inside the host's window, laid out for that window's size, and
+// ends cleanly when the host asks.
+
+#include "display/scene.h"
+#include "gif/codecs/platform_codecs.h"
+#include "settings/read_write_ini.h"
+#include "settings/settings.h"
+#include "x11_session.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <set>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+using velmora::Bitmap;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kHostWidth = 640;
+constexpr int kHostHeight = 400;
+
+Bitmap crop(const Bitmap& b, int x, int y, int w, int h)
+{
+    Bitmap out(w, h);
+    velmora::draw_rect(out, 0, 0, b, x, y, w, h);
+    return out;
+}
+
+std::string hex(std::uint32_t id)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%x", id);
+    return text;
+}
+
+// A copy of the program's folder with the demo lake as the only picture, so
+// the settings beside the program are the test's own.
+class HostedTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder_ = fs::temp_directory_path() / ("velmora-hosted-" + std::to_string(getpid()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+        const fs::path build = VELMORA_BINARY_DIR;
+        for (const char* file : { "velmora", "demo_lake.bmp" })
+            fs::copy_file(build / file, folder_ / file);
+        std::ofstream(folder_ / "velmora.INI")
+            << "[Setup]\nImageFileName=demo_lake.bmp\nShiftHorizon=True\nShiftPixels=180\n"
+               "ImageResCode=0\nReflectionHeightPercent=80\nDelayTimeMS=50\n"
+               "NumberOfReflectedImages=6\nOverlay=False\nMultipleMode=False\n";
+    }
+    void TearDown() override
+    {
+        unsetenv("XSCREENSAVER_WINDOW");
+        fs::remove_all(folder_);
+    }
+
+    // The scene the saver builds for a screen of the host's size.
+    std::optional<velmora::BuiltScene> expected_scene() const
+    {
+        velmora::register_platform_codecs();
+        velmora::Settings s = velmora::default_settings();
+        s.Overlay = false;
+        s.MultipleMode = false;
+        s.ShiftHorizon = true;
+        s.ImageResCode = 0;
+        s.ReflectionHeightPercent = 80;
+        s.NumberOfReflectedImages = 6;
+        return velmora::build_scene(
+            (folder_ / "demo_lake.bmp").string(), 180, s, kHostWidth, kHostHeight, {});
+    }
+
+    std::vector<std::string> command(const std::vector<std::string>& parameters) const
+    {
+        std::vector<std::string> line { (folder_ / "velmora").string() };
+        line.insert(line.end(), parameters.begin(), parameters.end());
+        return line;
+    }
+
+    // Waits for the picture in its place inside the host, then watches the
+    // reflection area change through the built frames.
+    static void expect_animated_scene(
+        X11Session& x, xcb_window_t host, const velmora::BuiltScene& expected, Child& saver)
+    {
+        const velmora::PanelRect panel = expected.scene.panel;
+        const int h1 = expected.scene.picture.height();
+        const int w2 = expected.scene.area.width();
+        const int h2 = expected.scene.area.height();
+        ASSERT_LE(panel.left + panel.width, kHostWidth);
+        ASSERT_LE(panel.top + panel.height, kHostHeight);
+        ASSERT_TRUE(wait_until(15s, [&] {
+            return !saver.running()
+                || x.read_pixels(host, panel.left, panel.top, panel.width, h1)
+                == expected.scene.picture;
+        }));
+        ASSERT_TRUE(saver.running()) << saver.error_output();
+        ASSERT_EQ(
+            x.read_pixels(host, panel.left, panel.top, panel.width, h1), expected.scene.picture)
+            << "the picture did not appear where it belongs in the host";
+
+        std::set<int> seen;
+        wait_until(5s, [&] {
+            const Bitmap area = x.read_pixels(host, panel.left, panel.top + h1, w2, h2);
+            for (int k = 1; k <= expected.frames.built; ++k) {
+                if (area == crop(expected.frames.strip, (k - 1) * w2, 0, w2, h2))
+                    seen.insert(k);
+            }
+            return seen.size() >= 3;
+        });
+        EXPECT_GE(seen.size(), 3u) << "the reflection did not animate";
+
+        // Around the panel the host stays black.
+        const Bitmap whole = x.read_pixels(host, 0, 0, kHostWidth, kHostHeight);
+        EXPECT_EQ(whole.pixel(panel.left - 1, panel.top), 0u);
+        EXPECT_EQ(whole.pixel(panel.left + panel.width, panel.top + panel.height - 1), 0u);
+    }
+
+    fs::path folder_;
+};
+
+TEST_F(HostedTest, DrawsInsideTheHostWindowAndEndsOnSigterm)
+{
+    X11Session x;
+    const std::optional<velmora::BuiltScene> expected = expected_scene();
+    ASSERT_TRUE(expected);
+    ASSERT_GE(expected->frames.built, 3);
+    // Not at the screen's corner: the scene must follow the host, not the
+    // screen.
+    const xcb_window_t host = x.create_window(100, 80, kHostWidth, kHostHeight);
+    Child saver(command({ "--window-id", std::to_string(host) }));
+    expect_animated_scene(x, host, *expected, saver);
+
+    ::kill(saver.pid(), SIGTERM);
+    EXPECT_EQ(saver.wait_for_exit(5s), 0);
+    EXPECT_EQ(saver.error_output(), "");
+}
+
+TEST_F(HostedTest, TheHostVariableNamesTheWindowInHexadecimal)
+{
+    X11Session x;
+    const std::optional<velmora::BuiltScene> expected = expected_scene();
+    ASSERT_TRUE(expected);
+    const xcb_window_t host = x.create_window(0, 0, kHostWidth, kHostHeight);
+    setenv("XSCREENSAVER_WINDOW", hex(host).c_str(), 1);
+    Child saver(command({}));
+    expect_animated_scene(x, host, *expected, saver);
+    ::kill(saver.pid(), SIGINT);
+    EXPECT_EQ(saver.wait_for_exit(5s), 0);
+}
+
+TEST_F(HostedTest, DestroyingTheHostWindowEndsTheRun)
+{
+    X11Session x;
+    const std::optional<velmora::BuiltScene> expected = expected_scene();
+    ASSERT_TRUE(expected);
+    const xcb_window_t host = x.create_window(0, 0, kHostWidth, kHostHeight);
+    Child saver(command({ "--window-id", hex(host) }));
+    expect_animated_scene(x, host, *expected, saver);
+    x.destroy(host);
+    EXPECT_EQ(saver.wait_for_exit(5s), 0);
+    EXPECT_EQ(saver.error_output(), "");
+}
+
+TEST_F(HostedTest, CopiesRunSideBySideAndABadWindowEndsAtOnce)
+{
+    X11Session x;
+    const std::optional<velmora::BuiltScene> expected = expected_scene();
+    ASSERT_TRUE(expected);
+    // One copy per monitor: no instance guard between hosted copies. The
+    // second host covers the first, so only its pixels can be read back.
+    const xcb_window_t first_host = x.create_window(0, 0, kHostWidth, kHostHeight);
+    Child first(command({ "--window-id", std::to_string(first_host) }));
+    const xcb_window_t second_host = x.create_window(0, 0, kHostWidth, kHostHeight);
+    Child second(command({ "-window-id", hex(second_host) }));
+    expect_animated_scene(x, second_host, *expected, second);
+    EXPECT_TRUE(first.running());
+
+    const xcb_window_t gone = x.create_window(0, 0, 10, 10);
+    x.destroy(gone);
+    for (const std::string& id : { std::to_string(gone), std::string("0x"), std::string() }) {
+        Child bad(command(id.empty() ? std::vector<std::string> { "--window-id" }
+                                     : std::vector<std::string> { "--window-id", id }));
+        EXPECT_EQ(bad.wait_for_exit(5s), 1) << "window '" << id << "'";
+    }
+    ::kill(first.pid(), SIGTERM);
+    ::kill(second.pid(), SIGTERM);
+    EXPECT_EQ(first.wait_for_exit(5s), 0);
+    EXPECT_EQ(second.wait_for_exit(5s), 0);
+}
+
+} // namespace
