@@ -75,7 +75,7 @@ TEST(OctreePalette, TheNewestNodeOfTheDeepestLevelMergesFirst)
 {
     // (0, 0, 0) and (1, 0, 0) meet in one level-7 node, (254, 0, 0) and
     // (255, 0, 0) in a later one. The fourth colour exceeds three leaves and
-    // the later node merges: the two dark reds stay apart.
+    // the later node merges: the two darkest colours stay apart.
     TColorQuantizer quantizer(3, 8);
     quantizer.add_color(0, 0, 0);
     quantizer.add_color(1, 0, 0);
