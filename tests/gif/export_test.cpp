@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <set>
 #include <unistd.h>
 
 using namespace velmora;
@@ -124,10 +125,43 @@ TEST(FrameExport, FramesLoopWithTheDelayAndLaterOnesAreTransparent)
             EXPECT_NEAR(color_green(c), ((x + i) * 30) % 256, 24) << i << " " << x;
         }
     }
-    // The first frame is the whole scene, dithered.
+    // The first frame's picture is taken to 5-6-5 colours first. Its rows
+    // are few colours in 5-5-5 cells of their own, so each is a palette
+    // entry that it maps to exactly, with no error to spread.
     const TGIFSubImage& f0 = gif->frame(0);
-    EXPECT_NEAR(color_red(global[f0.PixelAt(0, 0)]), 40, 24);
-    EXPECT_NEAR(color_blue(global[f0.PixelAt(5, 15)]), 180, 24);
+    Bitmap rgb565(1, 1, PixelFormat::pf16bit);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 30; ++x) {
+            rgb565.set_pixel(0, 0, scene.picture.pixel(x, y));
+            ASSERT_EQ(global[f0.PixelAt(x, y)], rgb565.pixel(0, 0)) << x << "," << y;
+        }
+}
+
+TEST(FrameExport, OnlyTheFirstFrameIsDithered)
+{
+    // More colours than the palette holds: a flat band of the picture comes
+    // out in several indices when dithered, and every column of the later
+    // frames' reflection, flat from top to bottom, keeps one index.
+    Scene scene { Bitmap(40, 20), Bitmap(40 * 3, 10) };
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x)
+            scene.picture.set_pixel(x, y,
+                y < 10 ? make_color(x * 6, y * 25, (x * y * 7) % 256) : make_color(123, 77, 201));
+    for (int f = 0; f < 3; ++f)
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 40; ++x)
+                scene.strip.set_pixel(f * 40 + x, y, make_color(200 - x * 5, (x + f) * 6, 50));
+    const auto gif = build_reflection_gif(scene.view(3));
+    std::set<int> band;
+    for (int y = 10; y < 19; ++y)
+        for (int x = 0; x < 40; ++x)
+            band.insert(gif->frame(0).PixelAt(x, y));
+    EXPECT_GT(band.size(), 1u);
+    for (int i = 1; i < 3; ++i)
+        for (int x = 0; x < 40; ++x)
+            for (int y = 21; y < 30; ++y)
+                ASSERT_EQ(gif->frame(i).PixelAt(x, y), gif->frame(i).PixelAt(x, 20))
+                    << i << " " << x << "," << y;
 }
 
 TEST(FrameExport, FileNamesTakeTheFirstFreeNumber)

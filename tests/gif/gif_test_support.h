@@ -61,8 +61,9 @@ inline DecodedCodes read_codes(const Bytes& data)
     return out;
 }
 
-// Packs codes least significant bit first, as image data with sub-blocks.
-inline Bytes pack_codes(int code_size, std::initializer_list<std::pair<int, int>> code_width)
+// Packs (code, width) pairs least significant bit first, as image data with
+// sub-blocks.
+template <typename CodeWidths> Bytes pack_codes(int code_size, const CodeWidths& code_width)
 {
     Bytes stream;
     std::uint32_t bits = 0;
@@ -87,6 +88,11 @@ inline Bytes pack_codes(int code_size, std::initializer_list<std::pair<int, int>
     }
     out.push_back(0);
     return out;
+}
+
+inline Bytes pack_codes(int code_size, std::initializer_list<std::pair<int, int>> code_width)
+{
+    return pack_codes<std::initializer_list<std::pair<int, int>>>(code_size, code_width);
 }
 
 inline void append(Bytes& out, const Bytes& more)

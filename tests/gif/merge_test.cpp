@@ -126,6 +126,52 @@ TEST(MergeColorMaps, ColoursBeyond256TakeTheClosestBrightness)
         EXPECT_EQ(colors[static_cast<std::size_t>(i)], make_color(std::min(i + 1, 255), 0, 0)) << i;
 }
 
+TEST(MergeColorMaps, WithTransparency255ColoursFitAndTiesGoToTheMoreUsedColour)
+{
+    // 256 used colours and a transparent frame: 255 fit, the least used one
+    // does not. Its brightness, 100, is that of the first two colours
+    // exactly (no blue has it), and the more used of them, first in the
+    // table, takes its pixels.
+    const Color first = make_color(0, 0, 100);
+    const Color second = make_color(0, 100, 0);
+    const Color dropped = make_color(50, 50, 0);
+    std::vector<Color> table = { first, second, dropped };
+    std::vector<std::uint8_t> pixels(5, 0);
+    pixels.insert(pixels.end(), 4, 1);
+    pixels.push_back(2);
+    for (int v = 0; v < 254; ++v) {
+        if (v == 100)
+            continue;
+        pixels.insert(pixels.end(), 3, static_cast<std::uint8_t>(table.size()));
+        table.push_back(make_color(0, 0, v));
+    }
+    ASSERT_EQ(table.size(), 256u);
+    TGIFImage image;
+    add_frame(image, table, pixels);
+    add_frame(image, { kRed }, { 0, 0 }, 0);
+    image.MergeColorMaps();
+    const auto& global = image.global_color_map();
+    ASSERT_EQ(global.count(), 256);
+    EXPECT_EQ(global[0], first);
+    EXPECT_EQ(global[1], second);
+    EXPECT_EQ(global[255], make_color(0, 0, 0));
+    EXPECT_EQ(image.frame(0).data()[9], 0); // the dropped colour's pixel
+    EXPECT_EQ(image.frame(1).transparent_index(), 255);
+    EXPECT_EQ(image.frame(1).data(), (std::vector<std::uint8_t> { 255, 255 }));
+}
+
+TEST(MergeColorMaps, EqualUsesEndInTheOrderOfTheUnstableSorts)
+{
+    // Three colours used once each. Pruning's sort turns the table order
+    // red, green, blue round; the key sort puts blue, green, red (keys
+    // descending); the final sort by use turns that round again.
+    TGIFImage image;
+    add_frame(image, { kRed, kGreen, kBlue }, { 0, 1, 2 });
+    image.MergeColorMaps();
+    EXPECT_EQ(image.global_color_map().colors(), (std::vector<Color> { kRed, kGreen, kBlue }));
+    EXPECT_EQ(image.frame(0).data(), (std::vector<std::uint8_t> { 0, 1, 2 }));
+}
+
 TEST(ListQuickSort, EqualElementsEndInThePartitionOrder)
 {
     // Pairs (key, tag) sorted by key descending; the tags show where equal

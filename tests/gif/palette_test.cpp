@@ -71,6 +71,21 @@ TEST(OctreePalette, SingleColourAndReductionsKeepNEntries)
     EXPECT_EQ(two.colors(), (std::vector<Color> { make_color(0, 0, 0), make_color(200, 0, 0) }));
 }
 
+TEST(OctreePalette, TheNewestNodeOfTheDeepestLevelMergesFirst)
+{
+    // (0, 0, 0) and (1, 0, 0) meet in one level-7 node, (254, 0, 0) and
+    // (255, 0, 0) in a later one. The fourth colour exceeds three leaves and
+    // the later node merges: the two darkest colours stay apart.
+    TColorQuantizer quantizer(3, 8);
+    quantizer.add_color(0, 0, 0);
+    quantizer.add_color(1, 0, 0);
+    quantizer.add_color(254, 0, 0);
+    quantizer.add_color(255, 0, 0);
+    EXPECT_EQ(quantizer.leaf_count(), 3);
+    EXPECT_EQ(quantizer.colors(),
+        (std::vector<Color> { make_color(0, 0, 0), make_color(1, 0, 0), make_color(254, 0, 0) }));
+}
+
 TEST(OctreePalette, EmptyListIsInvalid)
 {
     try {
@@ -130,6 +145,33 @@ TEST(Remap, FloydSteinbergTruncatesTheErrorTowardZero)
     EXPECT_EQ(mapped.row(0)[0], 0);
     EXPECT_EQ(mapped.row(1)[0], 1);
     EXPECT_EQ(mapped.row(2)[0], 1);
+}
+
+TEST(Remap, FloydSteinbergCarriesEachComponentsErrorThroughItsSlots)
+{
+    // Reds 0, 8, ..., 248: a red v maps to index v / 8 with an error of
+    // v mod 8, so every step can be followed by hand. Worked through:
+    // - row 0, left to right from slot 0, leaves slots 0..2 at 15, 40, 36
+    //   and its last below-previous error, 15, in slot 3 at the row's end;
+    // - row 1 runs right to left from slot 4 (empty): (2, 1) = 21 + 0 -> 2;
+    //   (1, 1) reads slot 3: 205 + (15 + 35 + 8) / 16 = 208, exact, so its
+    //   error of 0 changes nothing and (0, 1) still passes on the
+    //   below-previous error of (2, 1): slot 2 := 25 + 3 x 7 = 46;
+    // - row 2, left to right from slot 0 again: (2, 2) reads slot 2:
+    //   107 + (46 + 35 + 8) / 16 = 112 -> 14.
+    std::vector<Color> palette;
+    for (int k = 0; k < 32; ++k)
+        palette.push_back(make_color(8 * k, 0, 0));
+    const int reds[3][3] = { { 205, 107, 16 }, { 101, 205, 21 }, { 101, 16, 107 } };
+    Bitmap source(3, 3);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x)
+            source.set_pixel(x, y, make_color(reds[y][x], 0, 0));
+    const Bitmap mapped = RemapToPalette(source, palette, 1);
+    const int expected[3][3] = { { 25, 13, 2 }, { 12, 26, 2 }, { 12, 2, 14 } };
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(mapped.row(y)[x], expected[y][x]) << x << "," << y;
 }
 
 TEST(Remap, FloydSteinbergSpreadsTheErrorAlongTheRow)

@@ -102,6 +102,21 @@ TEST(GIFReader, DataStoppingMidFrameLeavesTheFillValue)
     image.LoadFromMemory(transparent);
     EXPECT_TRUE(image.frame(0).transparent());
     EXPECT_EQ(image.frame(0).data(), (Bytes { 0, 3, 3, 3, 3, 3, 3, 3 }));
+
+    // After a clear only a pixel value may follow; a table code there (7)
+    // stops the frame, and the block after it is still read in step.
+    Bytes table_code = gif_header(4, 2);
+    append(table_code, descriptor(0, 0, 4, 2));
+    append(
+        table_code, pack_codes(2, { { 4, 3 }, { 1, 3 }, { 2, 3 }, { 4, 3 }, { 7, 3 }, { 3, 3 } }));
+    append(table_code, { 0x21, 0xFE, 1, 'x', 0 });
+    append(table_code, descriptor(0, 0, 4, 2));
+    append(table_code, pack_codes(2, { { 4, 3 }, { 1, 3 }, { 5, 3 } }));
+    table_code.push_back(0x3B);
+    image.LoadFromMemory(table_code);
+    ASSERT_EQ(image.frame_count(), 2);
+    EXPECT_EQ(image.frame(0).data(), (Bytes { 1, 2, 0, 0, 0, 0, 0, 0 }));
+    EXPECT_EQ(image.frame(1).data()[0], 1);
 }
 
 TEST(GIFReader, SmallFirstFrameIsPlacedOnTheScreenAndLaterFramesIgnored)
@@ -140,6 +155,44 @@ TEST(GIFReader, NoImageBlockGivesAnEmptyBitmap)
     ASSERT_NE(comment, nullptr);
     EXPECT_EQ(comment->lines, (std::vector<std::string> { "hi" }));
     EXPECT_TRUE(gif_to_bitmap(image, 24).empty());
+}
+
+TEST(GIFReader, AFullTableStaysAt12BitsUntilAClear)
+{
+    // Code size 8 and only single-pixel codes: every code but the first adds
+    // an entry, the width grows at 512, 1024 and 2048 entries, and code 3839
+    // adds the last one, 4095 = pixels 3838 and 3839. Encoders may go on
+    // without a clear: the table then stays as it is and codes stay 12 bits
+    // wide, until a clear code brings back 9 bits.
+    constexpr int kPlain = 4000;
+    std::vector<std::pair<int, int>> codes = { { 256, 9 } };
+    Bytes expected;
+    int width = 9;
+    int next = 258;
+    for (int k = 1; k <= kPlain; ++k) {
+        codes.emplace_back(k % 256, width);
+        expected.push_back(static_cast<std::uint8_t>(k % 256));
+        if (k > 1 && next < 4096 && ++next == (1 << width) && width < 12)
+            ++width;
+    }
+    ASSERT_EQ(width, 12);
+    codes.emplace_back(4095, 12);
+    append(expected, { 3838 % 256, 3839 % 256 });
+    codes.emplace_back(256, 12);
+    for (const int v : { 1, 2, 3 }) {
+        codes.emplace_back(v, 9);
+        expected.push_back(static_cast<std::uint8_t>(v));
+    }
+    codes.emplace_back(257, 9);
+
+    const int w = static_cast<int>(expected.size());
+    Bytes bytes = gif_header(w, 1, 8);
+    append(bytes, descriptor(0, 0, w, 1));
+    append(bytes, pack_codes(8, codes));
+    bytes.push_back(0x3B);
+    TGIFImage image;
+    EXPECT_TRUE(warnings_of(bytes, image).empty());
+    EXPECT_EQ(image.frame(0).data(), expected);
 }
 
 TEST(GIFReader, InterlacedRowsComeInFourPasses)
@@ -335,6 +388,8 @@ TEST(GIFReader, WarningsForDamageThatStillReads)
             "Invalid extension introducer", "Unknown GIF block type", "Invalid Image trailer" }));
     ASSERT_EQ(image.frame_count(), 2); // the second holds only its extension
     EXPECT_EQ(image.frame(0).width(), 4);
+    EXPECT_EQ(image.frame(0).height(), 2);
+    ASSERT_EQ(image.frame(0).data().size(), 8u);
     EXPECT_EQ(image.frame(0).data()[0], 2);
 
     Bytes cut = gif_header(4, 2);
@@ -353,6 +408,14 @@ TEST(GIFReader, LowDepthDisplaysGetTheColourCube)
     EXPECT_EQ(b.pixel(0, 0), make_color(0, 0, 0));
     EXPECT_EQ(b.pixel(1, 0), make_color(255, 255, 255));
     EXPECT_EQ(b.pixel(2, 0), make_color(255, 0, 0));
+    // A colour off the cube: level (c + 3) / 51 per component (the first
+    // pixel carries no error yet).
+    Bytes off = { 'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 48, 150, 201, 0, 0, 0 };
+    append(off, descriptor(0, 0, 1, 1));
+    append(off, pack_codes(2, { { 4, 3 }, { 0, 3 }, { 5, 3 } }));
+    off.push_back(0x3B);
+    image.LoadFromMemory(off);
+    EXPECT_EQ(gif_to_bitmap(image, 8).pixel(0, 0), make_color(51, 153, 204));
     set_display_depth(8);
     EXPECT_EQ(decode_gif(good_gif()).palette().size(), 216u);
     set_display_depth(24);

@@ -42,35 +42,79 @@ TEST(RunLengthEncoder, KnownByteStreams)
     EXPECT_EQ(encode(Bytes { 1, 2, 3, 0 }, 2, 4), (Bytes { 0x02, 0x03, 0x8C, 0x06, 0x05, 0x00 }));
 }
 
+TEST(RunLengthEncoder, RunsReuseTheTableOrClearOrRepeatPlainCodes)
+{
+    // Code size 2 (clear 4, end 5, run codes from 6), worked through by hand:
+    // 1 x 5 after the clear: 1, then runs of 2 (6) and the 2 left (6); the
+    // third code widens to 4 bits. 2: plain. 1 x 7: the table holds runs of
+    // 1 up to 3 (code 7), so 7, 7 and a plain 1. 2 x 5: the table is of 1s;
+    // a clear and 2, 6, 6 (3 codes) beat 5 plain ones. 0 x 3: a clear and
+    // 0, 6 would be 3 codes too, not fewer, so 0, 0, 0.
+    Bytes pixels;
+    for (const auto& [value, count] :
+        { std::pair { 1, 5 }, { 2, 1 }, { 1, 7 }, { 2, 5 }, { 0, 3 } })
+        pixels.insert(
+            pixels.end(), static_cast<std::size_t>(count), static_cast<std::uint8_t>(value));
+    const auto decoded = read_codes(encode(pixels, 2, 4));
+    EXPECT_EQ(decoded.codes, (std::vector<int> { 4, 1, 6, 6, 2, 7, 7, 1, 4, 2, 6, 6, 0, 0, 0, 5 }));
+    EXPECT_EQ(
+        decoded.widths, (std::vector<int> { 3, 3, 3, 3, 4, 4, 4, 4, 4, 3, 3, 3, 4, 4, 4, 4 }));
+
+    // 1 x 3 leaves runs of 1 up to 2 in the table; after a 2, ten 1s are
+    // five run codes, and a clear with 1, 6, 7, 8 would be five too: the
+    // table is kept when restarting saves nothing.
+    Bytes ten = { 1, 1, 1, 2 };
+    ten.insert(ten.end(), 10, 1);
+    const auto kept = read_codes(encode(ten, 2, 4));
+    EXPECT_EQ(kept.codes, (std::vector<int> { 4, 1, 6, 2, 6, 6, 6, 6, 6, 5 }));
+}
+
 TEST(RunLengthEncoder, DistinctPixelsClearEvery254CodesAndStayAt9Bits)
 {
     Bytes pixels;
     for (int i = 0; i < 1000; ++i)
         pixels.push_back(static_cast<std::uint8_t>(i % 2));
-    const auto decoded = read_codes(encode(pixels, 8));
-    ASSERT_EQ(decoded.codes.front(), 256);
-    std::vector<std::size_t> clears;
-    for (std::size_t i = 0; i < decoded.codes.size(); ++i) {
-        EXPECT_EQ(decoded.widths[i], 9) << "code " << i;
-        if (decoded.codes[i] == 256)
-            clears.push_back(i);
+    // Code sizes 2 and 3 clear after 9 codes, larger ones 2 codes before
+    // the clear code's value.
+    for (const auto& [depth, limit] : { std::pair { 2, 9u }, { 3, 9u }, { 4, 14u }, { 8, 254u } }) {
+        const auto decoded = read_codes(encode(pixels, depth, 1 << depth));
+        const int clear = 1 << decoded.code_size;
+        ASSERT_EQ(decoded.codes.front(), clear);
+        std::vector<std::size_t> clears;
+        for (std::size_t i = 0; i < decoded.codes.size(); ++i) {
+            if (depth == 8) {
+                EXPECT_EQ(decoded.widths[i], 9) << "code " << i;
+            }
+            if (decoded.codes[i] == clear)
+                clears.push_back(i);
+        }
+        ASSERT_GE(clears.size(), 3u);
+        for (std::size_t k = 1; k < clears.size(); ++k)
+            EXPECT_EQ(clears[k] - clears[k - 1], limit + 1) << "depth " << depth;
+        EXPECT_EQ(decoded.codes.back(), clear + 1);
     }
-    ASSERT_GE(clears.size(), 3u);
-    for (std::size_t k = 1; k < clears.size(); ++k)
-        EXPECT_EQ(clears[k] - clears[k - 1], 255u); // 254 codes, then the clear
-    EXPECT_EQ(decoded.codes.back(), 257);
 }
 
 TEST(RunLengthEncoder, LongRunsGrowTheWidthUpTo12BitsOnly)
 {
     // One colour: growing run codes F, F + 1, ... with the limit raised to
-    // 3837, so the width passes 10, 11 and 12 bits and no further.
-    const Bytes pixels(3000000, 7);
+    // 3837, so the width passes 10, 11 and 12 bits and no further. Runs of
+    // 1 .. 3837 pixels cover 7363203 pixels; then the table is full, a clear
+    // follows and the runs start again at 1, now under the usual limit of
+    // 254 codes.
+    const Bytes pixels(8000000, 7);
     const auto decoded = read_codes(encode(pixels, 8));
     ASSERT_EQ(decoded.codes[0], 256);
     EXPECT_EQ(decoded.codes[1], 7);
     EXPECT_EQ(decoded.codes[2], 258);
     EXPECT_EQ(decoded.codes[3], 259);
+    ASSERT_GT(decoded.codes.size(), 3841u);
+    EXPECT_EQ(decoded.codes[3837], 258 + 3835);
+    EXPECT_EQ(decoded.codes[3838], 256);
+    EXPECT_EQ(decoded.codes[3839], 7);
+    EXPECT_EQ(decoded.codes[3840], 258);
+    EXPECT_EQ(decoded.codes[3839 + 253], 258 + 252);
+    EXPECT_EQ(decoded.codes[3839 + 254], 256);
     int since_clear = -1;
     int max_width = 0;
     for (std::size_t i = 0; i < decoded.codes.size(); ++i) {
@@ -83,18 +127,24 @@ TEST(RunLengthEncoder, LongRunsGrowTheWidthUpTo12BitsOnly)
             : since_clear < 767                ? 10
             : since_clear < 1791               ? 11
                                                : 12;
-        if (decoded.codes[i] != 257) {
-            EXPECT_EQ(decoded.widths[i], expected)
-                << "code " << i << " since clear " << since_clear;
-        }
+        EXPECT_EQ(decoded.widths[i], expected) << "code " << i << " since clear " << since_clear;
         ++since_clear;
     }
     EXPECT_EQ(max_width, 12);
     // Far fewer codes than pixels.
     EXPECT_LT(decoded.codes.size(), 10000u);
+    EXPECT_EQ(decoded.codes.back(), 257);
+    // A run that ends more than 254 codes after its clear is followed by a
+    // clear once the limit is back at 254.
+    const auto shorter = read_codes(encode(Bytes(100000, 7), 8));
+    ASSERT_EQ(shorter.codes.size(), 1 + 447 + 2u);
+    EXPECT_EQ(shorter.codes[446], 258 + 444); // runs of 1 .. 446 pixels
+    EXPECT_EQ(shorter.codes[447], 258 + 317); // and the 319 left
+    EXPECT_EQ(shorter.codes[448], 256);
+    EXPECT_EQ(shorter.codes[449], 257);
     // And it decodes to the same pixels.
     TGIFImage image;
-    image.AddFrame(palette_bitmap(3000, 1000, std::vector<Color>(256, 0), {}));
+    image.AddFrame(palette_bitmap(4000, 2000, std::vector<Color>(256, 0), {}));
     std::fill(image.frame(0).data().begin(), image.frame(0).data().end(), 7);
     TGIFImage back;
     back.LoadFromMemory(image.SaveToMemory());
