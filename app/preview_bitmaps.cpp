@@ -1,10 +1,10 @@
 #include "app/preview_bitmaps.h"
 
+#include "imaging/qt/qimage_view.h"
 #include "settings/show_info.h"
 
 #include <QFile>
 #include <QImage>
-#include <algorithm>
 
 // The resources live in a static library: nothing would pull them into the
 // program unless they are registered by name.
@@ -22,14 +22,10 @@ std::optional<Bitmap> load_resource_bitmap(const std::string& name)
     const QString path = QStringLiteral(":/velmora/") + QString::fromStdString(name);
     if (!QFile::exists(path))
         return std::nullopt;
-    const QImage image = QImage(path).convertToFormat(QImage::Format_BGR888);
+    const QImage image(path);
     if (image.isNull())
         return std::nullopt;
-    Bitmap bitmap(image.width(), image.height());
-    const auto bytes = static_cast<std::size_t>(image.width()) * 3;
-    for (int y = 0; y < image.height(); ++y)
-        std::copy_n(image.constScanLine(y), bytes, bitmap.row(y));
-    return bitmap;
+    return bitmap_from_qimage(image);
 }
 
 PreviewBitmaps load_preview_bitmaps(const std::string& missing_message)

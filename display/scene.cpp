@@ -169,6 +169,18 @@ OverlayState prepare_scene_overlay(
     return overlay_setup(within_ranges(record), geometry, probe, hooks.status);
 }
 
+ReflectionScene export_source(const Scene& scene, const FrameStrip& frames, const Settings& record)
+{
+    ReflectionScene source;
+    source.picture = &scene.picture;
+    source.frame_strip = &frames.strip;
+    source.frames_built = frames.built;
+    source.area_width = scene.area.width();
+    source.area_height = scene.area.height();
+    source.delay_ms = within_ranges(record).DelayTimeMS;
+    return source;
+}
+
 FirstPicture first_picture(Settings& record)
 {
     FirstPicture first;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gif/frame_export.h"
 #include "imaging/bitmap.h"
 #include "imaging/frame_builder.h"
 #include "imaging/overlay.h"
@@ -110,6 +111,10 @@ FrameBuildInput frame_build_input(
 // Copies frame k (1-based) of `frames` onto `area` at (0, 0). False, with
 // nothing copied, when frame k is not built.
 bool copy_frame(const FrameStrip& frames, int k, Bitmap& area);
+
+// What the GIF export reads of a shown scene; the frame delay is the
+// animation's interval (DelayTimeMS within its range).
+ReflectionScene export_source(const Scene& scene, const FrameStrip& frames, const Settings& record);
 
 // A whole scene as the saver shows it, reflection frames included.
 struct BuiltScene {

@@ -15,10 +15,10 @@
 
 #include "gif/dither.h"
 #include "gif/gif_stream.h"
+#include "gif/picture.h"
 
 #include <atomic>
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -286,23 +286,7 @@ Bitmap decode_gif(std::span<const std::uint8_t> bytes, const GIFWarningHandler& 
 
 Bitmap decode_gif_file(const std::string& path)
 {
-    std::vector<std::uint8_t> bytes;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    bool ok = file != nullptr;
-    std::uint8_t chunk[65536];
-    while (ok) {
-        const std::size_t n = std::fread(chunk, 1, sizeof chunk, file);
-        bytes.insert(bytes.end(), chunk, chunk + n);
-        if (n < sizeof chunk) {
-            ok = !std::ferror(file);
-            break;
-        }
-    }
-    if (file)
-        std::fclose(file);
-    if (!ok)
-        throw Error("Unable to read " + path);
-    return decode_gif(bytes);
+    return decode_gif(read_picture_file(path));
 }
 
 } // namespace velmora

@@ -496,13 +496,8 @@ void TMainForm::save_images()
         }
         show_status(line);
     };
-    velmora::ReflectionScene source;
-    source.picture = &scene_.picture;
-    source.frame_strip = &frames_.strip;
-    source.frames_built = frames_.built;
-    source.area_width = scene_.area.width();
-    source.area_height = scene_.area.height();
-    source.delay_ms = velmora::within_ranges(velmora::settings()).DelayTimeMS;
+    const velmora::ReflectionScene source
+        = velmora::export_source(scene_, frames_, velmora::settings());
     std::string file;
     std::string failure;
     try {

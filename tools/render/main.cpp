@@ -4,7 +4,6 @@
 // the animated GIF, the frames as PNG files, or the numbers behind the scene.
 
 #include "display/scene.h"
-#include "display/setting_ranges.h"
 #include "gif/codecs/platform_codecs.h"
 #include "gif/frame_export.h"
 #include "imaging/error.h"
@@ -88,7 +87,7 @@ int run(const RenderOptions& options)
     if (!options.frames_dir.empty())
         write_frame_pngs(*built, options.frames_dir);
     if (!options.gif.empty()) {
-        write_scene_gif(*built, within_ranges(record).DelayTimeMS, options.gif, !options.any_size,
+        write_scene_gif(*built, record, options.gif, !options.any_size,
             [&](const std::string& text) { progress.show(text); });
         progress.clear();
     }

@@ -75,16 +75,10 @@ void write_frame_pngs(const BuiltScene& built, const std::string& folder)
     }
 }
 
-void write_scene_gif(const BuiltScene& built, int delay_ms, const std::string& path,
+void write_scene_gif(const BuiltScene& built, const Settings& record, const std::string& path,
     bool check_size, const ExportStatus& status)
 {
-    ReflectionScene scene;
-    scene.picture = &built.scene.picture;
-    scene.frame_strip = &built.frames.strip;
-    scene.frames_built = built.frames.built;
-    scene.area_width = built.scene.area.width();
-    scene.area_height = built.scene.area.height();
-    scene.delay_ms = delay_ms;
+    ReflectionScene scene = export_source(built.scene, built.frames, record);
     scene.check_size = check_size;
     const std::vector<std::uint8_t> bytes = build_reflection_gif(scene, status)->SaveToMemory();
     QSaveFile file(QString::fromStdString(path));

@@ -27,7 +27,7 @@ void write_frame_pngs(const BuiltScene& built, const std::string& folder);
 // Writes the animated GIF of the scene to `path` exactly as the saver's
 // export would make it; `check_size` false lifts the export's size limit.
 // The file is replaced only once it is complete.
-void write_scene_gif(const BuiltScene& built, int delay_ms, const std::string& path,
+void write_scene_gif(const BuiltScene& built, const Settings& record, const std::string& path,
     bool check_size, const ExportStatus& status);
 
 } // namespace velmora
