@@ -1,24 +1,13 @@
 #pragma once
 
+#include "platform/run_mode.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace velmora {
-
-// The start-up modes; each process serves exactly one.
-enum RunMode : std::uint8_t {
-    kChangePassword = 0,
-    kPreview = 1,
-    kConfigure = 2,
-    kRun = 3,
-};
-
-// The process-wide start-up mode, decided once from the command line. The
-// display reads it to tell a real saver run (password check on exit) from a
-// test run out of the configuration dialogs.
-inline std::uint8_t run_mode = kRun;
 
 // Where a screen-saver host of the X desktop wants the saver drawn. A hosted
 // saver runs in run mode but draws into the host's window and leaves input,

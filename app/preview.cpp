@@ -1,7 +1,7 @@
 #include "app/preview.h"
 
-#include "app/preview_bitmaps.h"
-#include "app/x11_window.h"
+#include "display/preview_bitmaps.h"
+#include "platform/x11_window.h"
 
 #include <QCoreApplication>
 #include <chrono>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "imaging/error.h"
+#include "base/error.h"
 
 #include <functional>
 #include <string>

@@ -15,7 +15,6 @@
 
 #include "gif/dither.h"
 #include "gif/gif_stream.h"
-#include "gif/picture.h"
 
 #include <atomic>
 #include <cctype>
@@ -282,11 +281,6 @@ Bitmap decode_gif(std::span<const std::uint8_t> bytes, const GIFWarningHandler& 
     image.set_warning_handler(warn);
     image.LoadFromMemory(bytes);
     return gif_to_bitmap(image);
-}
-
-Bitmap decode_gif_file(const std::string& path)
-{
-    return decode_gif(read_picture_file(path));
 }
 
 } // namespace velmora

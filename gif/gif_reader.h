@@ -25,8 +25,4 @@ Bitmap gif_to_bitmap(const TGIFImage& image, int depth = display_depth());
 // Decodes a GIF held in memory to the first frame's bitmap.
 Bitmap decode_gif(std::span<const std::uint8_t> bytes, const GIFWarningHandler& warn = {});
 
-// Reads the file into memory (with the checks every picture file gets) and
-// decodes it.
-Bitmap decode_gif_file(const std::string& path);
-
 } // namespace velmora

@@ -1,6 +1,6 @@
 #include "imaging/make_wave.h"
 
-#include "imaging/numbers.h"
+#include "base/numbers.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "imaging/rescaler.h"
 
-#include "imaging/error.h"
+#include "base/error.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "settings/read_write_ini.h"
 
-#include "imaging/error.h"
+#include "base/error.h"
 #include "settings/ini.h"
 #include "settings/settings.h"
 

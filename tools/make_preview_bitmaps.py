@@ -2,7 +2,7 @@
 """Draws the two small bitmaps built into velmora for the preview window and
 the about box: MAIN, a 76 x 42 landscape, and REFLECT, five 76 x 36 frames of
 its rippling reflection side by side (380 x 36). Both are written as 24-bit
-BMP files to app/resources/. Run it again only to change the pictures; the
+BMP files to display/resources/. Run it again only to change the pictures; the
 output is committed.
 
 Usage: python3 tools/make_preview_bitmaps.py [output-folder]

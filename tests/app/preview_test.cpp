@@ -1,6 +1,6 @@
 #include "app/preview.h"
-#include "app/preview_bitmaps.h"
-#include "app/x11_window.h"
+#include "display/preview_bitmaps.h"
+#include "platform/x11_window.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "app/password_dialogs.h"
-#include "app/saver_password.h"
-#include "imaging/error.h"
+#include "base/error.h"
+#include "platform/password_dialogs.h"
+#include "platform/saver_password.h"
 
 #include <QApplication>
 #include <QLabel>

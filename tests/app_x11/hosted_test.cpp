@@ -2,8 +2,8 @@
 // its scene inside the host's window, laid out for that window's size, and
 // ends cleanly when the host asks.
 
-#include "display/scene.h"
-#include "gif/codecs/platform_codecs.h"
+#include "picture/qt/platform_codecs.h"
+#include "scene/scene.h"
 #include "settings/read_write_ini.h"
 #include "settings/settings.h"
 #include "x11_session.h"

@@ -1,4 +1,4 @@
-#include "app/preview_bitmaps.h"
+#include "display/preview_bitmaps.h"
 #include "x11_session.h"
 
 #include <gtest/gtest.h>

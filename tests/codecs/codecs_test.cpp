@@ -1,7 +1,7 @@
-#include "gif/codecs/metafile_codecs.h"
-#include "gif/codecs/platform_codecs.h"
-#include "gif/picture.h"
-#include "imaging/error.h"
+#include "base/error.h"
+#include "picture/picture.h"
+#include "picture/qt/metafile_codecs.h"
+#include "picture/qt/platform_codecs.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "imaging/qt/qimage_view.h"
+#include "picture/qt/qimage_view.h"
 
 #include <QColor>
 #include <QPainter>

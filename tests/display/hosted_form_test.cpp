@@ -1,14 +1,14 @@
 // The saver's form inside a screen-saver host's window: laid out for the
 // host's size, deaf to input, and never asking for anything.
 
-#include "app/command_line.h"
-#include "app/saver_password.h"
-#include "display/qt/main_form.h"
-#include "display/qt/screensaver_state.h"
+#include "base/show_info.h"
+#include "display/main_form.h"
+#include "platform/run_mode.h"
+#include "platform/saver_password.h"
+#include "platform/screensaver_state.h"
 #include "scene/test_pictures.h"
 #include "settings/read_write_ini.h"
 #include "settings/settings.h"
-#include "settings/show_info.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

@@ -1,13 +1,13 @@
-#include "app/command_line.h"
-#include "app/saver_password.h"
-#include "display/qt/bitmap_view.h"
-#include "display/qt/main_form.h"
-#include "display/qt/screensaver_state.h"
+#include "base/show_info.h"
+#include "display/bitmap_view.h"
+#include "display/main_form.h"
 #include "gif/gif_image.h"
+#include "platform/run_mode.h"
+#include "platform/saver_password.h"
+#include "platform/screensaver_state.h"
 #include "scene/test_pictures.h"
 #include "settings/read_write_ini.h"
 #include "settings/settings.h"
-#include "settings/show_info.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 // The saver end to end: the real program on a private X server, its screen
 // read back pixel by pixel and compared with the scene the core computes.
 
-#include "display/scene.h"
-#include "gif/codecs/platform_codecs.h"
+#include "picture/qt/platform_codecs.h"
+#include "scene/scene.h"
 #include "settings/settings.h"
 
 #include <algorithm>

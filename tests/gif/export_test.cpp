@@ -1,5 +1,6 @@
 #include "gif/frame_export.h"
 #include "gif/gif_reader.h"
+#include "picture/picture.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,8 +1,8 @@
 #include "gif/gif_image.h"
 #include "gif/gif_reader.h"
 #include "gif/gif_stream.h"
-#include "gif/picture.h"
 #include "gif_test_support.h"
+#include "picture/picture.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "gif/jpeg_decoder.h"
-#include "gif/picture.h"
-#include "imaging/error.h"
+#include "base/error.h"
+#include "picture/jpeg_decoder.h"
+#include "picture/picture.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "imaging/error.h"
+#include "base/error.h"
 #include "imaging/rescaler.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
+#include "base/numbers.h"
 #include "imaging/make_wave.h"
-#include "imaging/numbers.h"
 
 #include <gtest/gtest.h>
 #include <limits>

@@ -1,6 +1,6 @@
-#include "display/scene.h"
-#include "imaging/overlay.h"
-#include "settings/show_info.h"
+#include "base/show_info.h"
+#include "scene/overlay_setup.h"
+#include "scene/scene.h"
 #include "test_pictures.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "display/scene.h"
-#include "display/setting_ranges.h"
-#include "imaging/error.h"
+#include "base/error.h"
+#include "scene/scene.h"
+#include "scene/setting_ranges.h"
 #include "settings/read_write_ini.h"
 #include "test_pictures.h"
 

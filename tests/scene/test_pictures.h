@@ -1,8 +1,8 @@
 #pragma once
 
-#include "gif/picture.h"
+#include "base/error.h"
 #include "imaging/bitmap.h"
-#include "imaging/error.h"
+#include "picture/picture.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "imaging/error.h"
+#include "base/error.h"
 #include "settings/read_write_ini.h"
 #include "settings/settings.h"
 

@@ -3,13 +3,13 @@
 // build for its first picture with the very same core routines, and writes
 // the animated GIF, the frames as PNG files, or the numbers behind the scene.
 
-#include "display/scene.h"
-#include "gif/codecs/platform_codecs.h"
+#include "base/error.h"
+#include "base/show_info.h"
 #include "gif/frame_export.h"
-#include "imaging/error.h"
+#include "picture/qt/platform_codecs.h"
+#include "scene/scene.h"
 #include "settings/read_write_ini.h"
 #include "settings/settings.h"
-#include "settings/show_info.h"
 #include "tools/render/render_output.h"
 
 #include <QGuiApplication>

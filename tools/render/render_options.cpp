@@ -1,6 +1,6 @@
 #include "tools/render/render_options.h"
 
-#include "imaging/error.h"
+#include "base/error.h"
 #include "settings/read_write_ini.h"
 
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "tools/render/render_output.h"
 
-#include "imaging/error.h"
-#include "imaging/qt/qimage_view.h"
+#include "base/error.h"
+#include "picture/qt/qimage_view.h"
 #include "settings/read_write_ini.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "display/scene.h"
 #include "gif/frame_export.h"
+#include "scene/scene.h"
 #include "tools/render/render_options.h"
 
 #include <string>

@@ -1,0 +1,6 @@
+#include "dialogs/overlay_form.h"
+
+TOverlayForm::TOverlayForm(QWidget* parent)
+    : QDialog(parent)
+{
+}

@@ -1,7 +1,0 @@
-#include "dialogs/qt/about_box.h"
-
-TAboutBox::TAboutBox(QWidget* parent)
-    : QDialog(parent)
-{
-    setWindowTitle(QStringLiteral("About"));
-}

@@ -1,7 +1,0 @@
-#include "dialogs/qt/locate_form.h"
-
-TLocateForm::TLocateForm(QWidget* parent)
-    : QDialog(parent)
-{
-    setWindowTitle(QStringLiteral("Locate Bottom"));
-}

@@ -1,7 +1,0 @@
-#include "dialogs/qt/setup_form.h"
-
-TSetupForm::TSetupForm(QWidget* parent)
-    : QDialog(parent)
-{
-    setWindowTitle(QStringLiteral("Velmora Setup"));
-}

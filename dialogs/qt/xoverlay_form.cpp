@@ -1,7 +1,0 @@
-#include "dialogs/qt/xoverlay_form.h"
-
-TXOverlayForm::TXOverlayForm(QWidget* parent)
-    : QDialog(parent)
-{
-    setWindowTitle(QStringLiteral("Pick Overlay Transparent Color"));
-}

@@ -1,0 +1,7 @@
+#include "dialogs/setup_form.h"
+
+TSetupForm::TSetupForm(QWidget* parent)
+    : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Velmora Setup"));
+}

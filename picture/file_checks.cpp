@@ -1,0 +1,324 @@
+#include "picture/file_checks.h"
+
+#include "base/error.h"
+
+#include <string>
+
+namespace velmora {
+
+namespace {
+
+    // Little-endian fields at checked offsets.
+    class Fields {
+    public:
+        Fields(const Bytes& bytes, const char* what)
+            : bytes_(bytes)
+            , what_(what)
+        {
+        }
+
+        std::size_t size() const { return bytes_.size(); }
+
+        void need(std::size_t offset, std::size_t count) const
+        {
+            if (offset > bytes_.size() || count > bytes_.size() - offset)
+                fail("is truncated");
+        }
+        std::uint8_t u8(std::size_t offset) const
+        {
+            need(offset, 1);
+            return bytes_[offset];
+        }
+        std::uint16_t u16(std::size_t offset) const
+        {
+            need(offset, 2);
+            return static_cast<std::uint16_t>(bytes_[offset] | (bytes_[offset + 1] << 8));
+        }
+        std::uint32_t u32(std::size_t offset) const
+        {
+            need(offset, 4);
+            return static_cast<std::uint32_t>(bytes_[offset])
+                | (static_cast<std::uint32_t>(bytes_[offset + 1]) << 8)
+                | (static_cast<std::uint32_t>(bytes_[offset + 2]) << 16)
+                | (static_cast<std::uint32_t>(bytes_[offset + 3]) << 24);
+        }
+        std::int32_t s32(std::size_t offset) const
+        {
+            return static_cast<std::int32_t>(u32(offset));
+        }
+
+        [[noreturn]] void fail(const std::string& fault) const
+        {
+            throw Error(std::string("The ") + what_ + " " + fault);
+        }
+
+    private:
+        const Bytes& bytes_;
+        const char* what_;
+    };
+
+    // BMP compressions.
+    constexpr std::uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3, kAlphaBitfields = 6;
+
+    // Walks a run-length stream (8 or 4 bits per pixel) from `offset`; it
+    // must reach its end-of-bitmap code inside the file.
+    void check_rle(const Fields& f, std::size_t offset, bool four_bit)
+    {
+        std::size_t at = offset;
+        for (;;) {
+            const std::uint8_t count = f.u8(at);
+            const std::uint8_t code = f.u8(at + 1);
+            at += 2;
+            if (count > 0)
+                continue; // a run of `count` pixels of one value
+            switch (code) {
+            case 0: // end of line
+                break;
+            case 1: // end of bitmap
+                return;
+            case 2: // delta: two more bytes
+                f.need(at, 2);
+                at += 2;
+                break;
+            default: { // `code` literal pixels, padded to a 16-bit boundary
+                const std::size_t bytes = four_bit ? (code + 1u) / 2u : code;
+                at += (bytes + 1u) / 2u * 2u;
+                f.need(at, 0);
+            }
+            }
+        }
+    }
+
+} // namespace
+
+void check_bmp(const Bytes& file)
+{
+    const Fields f(file, "BMP picture");
+    if (f.size() < 2 || file[0] != 'B' || file[1] != 'M')
+        f.fail(f.size() < 2 ? "is empty" : "has no BMP signature");
+    const std::uint32_t pixels_at = f.u32(10);
+    const std::uint32_t info_size = f.u32(14);
+    if (info_size < 12)
+        f.fail("has a damaged header");
+    f.need(14, info_size);
+    long long width = 0;
+    long long height = 0;
+    std::uint32_t bits = 0;
+    std::uint32_t compression = kRgb;
+    if (info_size == 12) { // the old core header
+        width = f.u16(18);
+        height = f.u16(20);
+        bits = f.u16(24);
+    } else {
+        width = f.s32(18);
+        height = f.s32(22);
+        bits = f.u16(28);
+        compression = f.u32(30);
+    }
+    if (height < 0)
+        height = -height; // top-down rows
+    if (width <= 0 || height <= 0 || bits == 0 || bits > 32)
+        f.fail("has a damaged header");
+    f.need(pixels_at, 0);
+    switch (compression) {
+    case kRgb:
+    case kBitfields:
+    case kAlphaBitfields: {
+        const long long stride = (width * bits + 31) / 32 * 4;
+        if (height > static_cast<long long>(f.size()) || stride > static_cast<long long>(f.size()))
+            f.fail("is truncated");
+        f.need(pixels_at, static_cast<std::size_t>(stride * height));
+        break;
+    }
+    case kRle8:
+    case kRle4:
+        check_rle(f, pixels_at, compression == kRle4);
+        break;
+    default:
+        break; // other codings are the decoder's to accept or refuse
+    }
+}
+
+std::vector<IconEntry> check_ico(const Bytes& file)
+{
+    const Fields f(file, "icon");
+    if (f.size() == 0)
+        f.fail("is empty");
+    const std::uint16_t type = f.u16(2);
+    const std::uint16_t count = f.u16(4);
+    if (f.u16(0) != 0 || (type != 1 && type != 2))
+        f.fail("has no icon header");
+    if (count == 0)
+        f.fail("holds no image");
+    std::vector<IconEntry> entries;
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::size_t entry = 6 + 16 * k;
+        const std::uint32_t bytes = f.u32(entry + 8);
+        const std::uint32_t offset = f.u32(entry + 12);
+        if (bytes == 0)
+            f.fail("has an empty image");
+        f.need(offset, bytes);
+        // A size byte of 0 stands for 256.
+        entries.push_back({ f.u8(entry) == 0 ? 256 : f.u8(entry),
+            f.u8(entry + 1) == 0 ? 256 : f.u8(entry + 1), type == 1 ? f.u16(entry + 6) : 0 });
+    }
+    return entries;
+}
+
+IconMask icon_mask(const Bytes& file, std::size_t index)
+{
+    const Fields f(file, "icon");
+    const std::size_t entry = 6 + 16 * index;
+    const std::size_t at = f.u32(entry + 12);
+    const std::size_t end = at + f.u32(entry + 8);
+    if (f.u32(at) == 0x474E5089u) // "\x89PNG": alpha, no mask
+        return {};
+    const std::uint32_t info_size = f.u32(at);
+    const std::int32_t width = f.s32(at + 4);
+    const std::int32_t height = f.s32(at + 8) / 2; // colour rows and mask rows
+    const std::uint16_t bits = f.u16(at + 14);
+    const std::uint32_t colours_used = f.u32(at + 32);
+    if (bits == 32 || bits == 0 || width <= 0 || height <= 0 || width > 256 || height > 256)
+        return {};
+    const std::size_t palette = bits <= 8 ? (colours_used != 0 ? colours_used : 1u << bits) : 0;
+    const std::size_t colour_stride = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
+    const std::size_t mask_stride = (static_cast<std::size_t>(width) + 31) / 32 * 4;
+    const std::size_t mask_at
+        = at + info_size + 4 * palette + colour_stride * static_cast<std::size_t>(height);
+    if (palette > 256 || mask_at + mask_stride * static_cast<std::size_t>(height) > end)
+        return {};
+    IconMask mask { width, height,
+        std::vector<bool>(static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) };
+    for (int y = 0; y < height; ++y) {
+        // Mask rows are stored bottom row first, the leftmost pixel in the top bit.
+        const std::size_t row = mask_at + mask_stride * static_cast<std::size_t>(height - 1 - y);
+        for (int x = 0; x < width; ++x)
+            mask.bits[static_cast<std::size_t>(y * width + x)]
+                = (file[row + static_cast<std::size_t>(x / 8)] >> (7 - x % 8)) & 1;
+    }
+    return mask;
+}
+
+void check_wmf(const Bytes& file)
+{
+    const Fields f(file, "metafile");
+    if (f.size() == 0)
+        f.fail("is empty");
+    std::size_t at = 0;
+    if (f.u32(0) == 0x9AC6CDD7u) { // placeable header
+        std::uint16_t sum = 0;
+        for (std::size_t k = 0; k < 10; ++k)
+            sum = static_cast<std::uint16_t>(sum ^ f.u16(2 * k));
+        if (sum != f.u16(20))
+            f.fail("has a damaged header (checksum)");
+        const auto left = static_cast<std::int16_t>(f.u16(6));
+        const auto top = static_cast<std::int16_t>(f.u16(8));
+        const auto right = static_cast<std::int16_t>(f.u16(10));
+        const auto bottom = static_cast<std::int16_t>(f.u16(12));
+        if (right <= left || bottom <= top || f.u16(14) == 0)
+            f.fail("has an empty frame");
+        at = 22;
+    }
+    const std::uint16_t type = f.u16(at);
+    const std::uint16_t header_words = f.u16(at + 2);
+    if ((type != 1 && type != 2) || header_words != 9)
+        f.fail("has no metafile header");
+    at += 18;
+    for (;;) {
+        const std::uint32_t words = f.u32(at);
+        const std::uint16_t function = f.u16(at + 4);
+        if (words < 3)
+            f.fail("has a damaged record");
+        f.need(at, static_cast<std::size_t>(words) * 2);
+        if (function == 0)
+            return; // the end record
+        at += static_cast<std::size_t>(words) * 2;
+    }
+}
+
+Bytes with_placeable_header(const Bytes& file)
+{
+    constexpr std::uint32_t kPlaceableKey = 0x9AC6CDD7u;
+    constexpr std::uint16_t kSetWindowOrg = 0x020B, kSetWindowExt = 0x020C;
+    const Fields f(file, "metafile");
+    if (f.u32(0) == kPlaceableKey)
+        return file;
+    std::optional<std::int16_t> left, top, width, height;
+    for (std::size_t at = 18;;) {
+        const std::uint32_t words = f.u32(at);
+        const std::uint16_t function = f.u16(at + 4);
+        if (function == 0 || words < 3)
+            break;
+        // Both records hold y before x.
+        if (function == kSetWindowOrg && !left) {
+            top = static_cast<std::int16_t>(f.u16(at + 6));
+            left = static_cast<std::int16_t>(f.u16(at + 8));
+        } else if (function == kSetWindowExt && !width) {
+            height = static_cast<std::int16_t>(f.u16(at + 6));
+            width = static_cast<std::int16_t>(f.u16(at + 8));
+        }
+        at += static_cast<std::size_t>(words) * 2;
+    }
+    if (!width || *width <= 0 || *height <= 0)
+        return file;
+    const int x0 = left.value_or(0);
+    const int y0 = top.value_or(0);
+    const int x1 = x0 + *width;
+    const int y1 = y0 + *height;
+    if (x1 > 32767 || y1 > 32767)
+        return file;
+
+    const std::uint16_t words[10]
+        = { 0xCDD7, 0x9AC6, 0, static_cast<std::uint16_t>(x0), static_cast<std::uint16_t>(y0),
+              static_cast<std::uint16_t>(x1), static_cast<std::uint16_t>(y1), 96, 0, 0 };
+    std::uint16_t checksum = 0;
+    Bytes result;
+    result.reserve(file.size() + 22);
+    for (const std::uint16_t word : words) {
+        checksum = static_cast<std::uint16_t>(checksum ^ word);
+        result.push_back(static_cast<std::uint8_t>(word & 0xFF));
+        result.push_back(static_cast<std::uint8_t>(word >> 8));
+    }
+    result.push_back(static_cast<std::uint8_t>(checksum & 0xFF));
+    result.push_back(static_cast<std::uint8_t>(checksum >> 8));
+    result.insert(result.end(), file.begin(), file.end());
+    return result;
+}
+
+EmfHeader check_emf(const Bytes& file)
+{
+    const Fields f(file, "enhanced metafile");
+    if (f.size() == 0)
+        f.fail("is empty");
+    constexpr std::uint32_t kHeader = 1, kEof = 14, kSignature = 0x464D4520; // " EMF"
+    if (f.u32(0) != kHeader || f.u32(40) != kSignature)
+        f.fail("has no metafile header");
+    const std::uint32_t header_size = f.u32(4);
+    if (header_size < 88 || header_size % 4 != 0)
+        f.fail("has a damaged header");
+    if (f.u32(48) > f.size())
+        f.fail("is truncated");
+    EmfHeader header {};
+    for (std::size_t k = 0; k < 4; ++k) {
+        header.bounds[k] = f.s32(8 + 4 * k);
+        header.frame[k] = f.s32(24 + 4 * k);
+    }
+    header.device[0] = f.s32(72);
+    header.device[1] = f.s32(76);
+    header.millimeters[0] = f.s32(80);
+    header.millimeters[1] = f.s32(84);
+
+    std::size_t at = 0;
+    for (;;) {
+        const std::uint32_t type = f.u32(at);
+        const std::uint32_t size = f.u32(at + 4);
+        if (size < 8 || size % 4 != 0)
+            f.fail("has a damaged record");
+        f.need(at, size);
+        if (type == kEof)
+            return header;
+        at += size;
+    }
+}
+
+} // namespace velmora

@@ -1,0 +1,186 @@
+#include "picture/jpeg_decoder.h"
+
+#include "base/error.h"
+#include "picture/picture.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <vector>
+
+extern "C" {
+#include <jerror.h>
+#include <jpeglib.h>
+}
+
+namespace velmora {
+
+namespace {
+
+    // The library reports a fatal error by calling error_exit, which must not
+    // return. Ours records the message code and jumps back to the setjmp of
+    // the step that called into the library; the C++ exception is thrown only
+    // after that step has returned, so no jump ever crosses a destructor.
+    struct ErrorManager {
+        jpeg_error_mgr pub; // first member: the library sees a jpeg_error_mgr*
+        std::jmp_buf jump;
+        int code;
+    };
+
+    // Warnings about damaged or missing coded data: the library would go on
+    // and fill the rest of the picture with grey; we refuse the picture
+    // instead. Other warnings (stray bytes between markers, an unknown JFIF
+    // revision) leave the picture intact and are ignored.
+    bool damaging_warning(int code)
+    {
+        return code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER || code == JWRN_HUFF_BAD_CODE
+            || code == JWRN_MUST_RESYNC;
+    }
+
+    extern "C" void on_error_exit(j_common_ptr cinfo)
+    {
+        auto* errors = reinterpret_cast<ErrorManager*>(cinfo->err);
+        errors->code = cinfo->err->msg_code;
+        std::longjmp(errors->jump, 1);
+    }
+
+    extern "C" void on_emit_message(j_common_ptr cinfo, int level)
+    {
+        if (level < 0 && damaging_warning(cinfo->err->msg_code))
+            on_error_exit(cinfo);
+    }
+
+    extern "C" void on_output_message(j_common_ptr)
+    {
+    }
+
+    // The library steps. Each owns no object with a destructor, so the jump
+    // back into it from on_error_exit is safe; each returns false when the
+    // library failed (the code is in the error manager).
+
+    bool start(jpeg_decompress_struct* cinfo, ErrorManager* errors, const unsigned char* data,
+        unsigned long size)
+    {
+        if (setjmp(errors->jump))
+            return false;
+        jpeg_mem_src(cinfo, data, size);
+        jpeg_read_header(cinfo, TRUE);
+        // Colour pictures come out as blue, green, red rows straight away;
+        // CMYK cannot be converted by the library and is converted by us.
+        const bool cmyk
+            = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
+        cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
+        jpeg_calc_output_dimensions(cinfo);
+        return true;
+    }
+
+    bool begin_output(jpeg_decompress_struct* cinfo, ErrorManager* errors)
+    {
+        if (setjmp(errors->jump))
+            return false;
+        jpeg_start_decompress(cinfo);
+        return true;
+    }
+
+    bool read_rows(jpeg_decompress_struct* cinfo, ErrorManager* errors, unsigned char* const* rows,
+        unsigned int count)
+    {
+        if (setjmp(errors->jump))
+            return false;
+        unsigned int done = 0;
+        while (done < count) {
+            JSAMPROW row = rows[done];
+            if (jpeg_read_scanlines(cinfo, &row, 1) != 1) {
+                errors->code = JWRN_JPEG_EOF; // no more data: the picture ends early
+                return false;
+            }
+            ++done;
+        }
+        jpeg_finish_decompress(cinfo);
+        return true;
+    }
+
+    [[noreturn]] void fail(int code)
+    {
+        char text[32];
+        std::snprintf(text, sizeof text, "JPEG error #%d", code);
+        throw Error(text);
+    }
+
+    // Owns the decompressor, so it is destroyed on every way out.
+    struct Decompressor {
+        jpeg_decompress_struct cinfo {};
+        ErrorManager errors {};
+
+        Decompressor()
+        {
+            cinfo.err = jpeg_std_error(&errors.pub);
+            errors.pub.error_exit = on_error_exit;
+            errors.pub.emit_message = on_emit_message;
+            errors.pub.output_message = on_output_message;
+            jpeg_create_decompress(&cinfo);
+        }
+        Decompressor(const Decompressor&) = delete;
+        Decompressor& operator=(const Decompressor&) = delete;
+        ~Decompressor() { jpeg_destroy_decompress(&cinfo); }
+    };
+
+    // Adobe's CMYK pictures store the inks inverted (0 = full ink): red is
+    // then simply cyan's complement scaled by black's, and so on.
+    void cmyk_row_to_bgr(const unsigned char* cmyk, unsigned char* bgr, int width, bool inverted)
+    {
+        for (int x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+            int c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+            if (!inverted) {
+                c = 255 - c;
+                m = 255 - m;
+                y = 255 - y;
+                k = 255 - k;
+            }
+            bgr[0] = static_cast<unsigned char>(y * k / 255);
+            bgr[1] = static_cast<unsigned char>(m * k / 255);
+            bgr[2] = static_cast<unsigned char>(c * k / 255);
+        }
+    }
+
+} // namespace
+
+Bitmap decode_jpeg(const std::uint8_t* data, std::size_t size)
+{
+    Decompressor d;
+    if (size > kMaxPictureFileBytes)
+        throw Error("The JPEG picture is too large");
+    if (!start(&d.cinfo, &d.errors, data, static_cast<unsigned long>(size)))
+        fail(d.errors.code);
+    check_picture_size(d.cinfo.output_width, d.cinfo.output_height);
+    if (!begin_output(&d.cinfo, &d.errors))
+        fail(d.errors.code);
+
+    const int width = static_cast<int>(d.cinfo.output_width);
+    const int height = static_cast<int>(d.cinfo.output_height);
+    Bitmap bitmap(width, height, PixelFormat::pf24bit);
+    const bool cmyk = d.cinfo.out_color_space == JCS_CMYK;
+    std::vector<unsigned char> cmyk_pixels;
+    std::vector<unsigned char*> rows(static_cast<std::size_t>(height));
+    const auto cmyk_row_bytes = static_cast<std::size_t>(width) * 4;
+    if (cmyk)
+        cmyk_pixels.resize(cmyk_row_bytes * static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y)
+        rows[static_cast<std::size_t>(y)] = cmyk
+            ? cmyk_pixels.data() + cmyk_row_bytes * static_cast<std::size_t>(y)
+            : bitmap.row(y);
+    if (!read_rows(&d.cinfo, &d.errors, rows.data(), static_cast<unsigned int>(height)))
+        fail(d.errors.code);
+    if (cmyk)
+        for (int y = 0; y < height; ++y)
+            cmyk_row_to_bgr(rows[static_cast<std::size_t>(y)], bitmap.row(y), width,
+                d.cinfo.saw_Adobe_marker != FALSE);
+    return bitmap;
+}
+
+Bitmap load_jpeg_file(const std::string& path)
+{
+    const std::vector<std::uint8_t> bytes = read_picture_file(path);
+    return decode_jpeg(bytes.data(), bytes.size());
+}
+
+} // namespace velmora
