@@ -1,7 +1,9 @@
 #include "dialogs/overlay_form.h"
 
 #include "base/numbers.h"
+#include "base/show_info.h"
 #include "dialogs/locate_form.h"
+#include "dialogs/wait_form.h"
 #include "dialogs/xoverlay_form.h"
 #include "display/bitmap_view.h"
 #include "imaging/rescaler.h"
@@ -17,7 +19,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -401,10 +402,7 @@ void TOverlayForm::show_error()
     if (message_shown_)
         return;
     message_shown_ = true;
-    // The dialog itself lies off the screen: the message stands over its caller.
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
-        QString::fromStdString(error_text_), QMessageBox::Ok, parentWidget());
-    box.exec();
+    velmora::show_info(error_text_);
 }
 
 void TOverlayForm::Timer1Timer()
@@ -456,6 +454,11 @@ void TOverlayForm::reject()
 
 void TOverlayForm::build_preview()
 {
+    // The progress window lives until the end of this function.
+    const auto wait = std::make_unique<TWaitForm>();
+    wait->SetText("Building images.  Please wait...");
+    wait->show();
+    QCoreApplication::processEvents();
     const velmora::MainPreviewInput wanted { ShiftPixels, ReflectionHeightPercent, BrightnessLevel,
         UseImageBottom };
     const velmora::MainPreviewInput last { last_shift_, last_percent_, last_brightness_,
