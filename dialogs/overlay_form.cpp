@@ -161,6 +161,9 @@ void TOverlayForm::build_controls()
         if (hint)
             b->setToolTip(QString::fromUtf8(hint));
         b->setAutoDefault(false);
+        // As wide as its caption needs, not the style's wider minimum: the
+        // control strip has a fixed width.
+        b->setFixedWidth(b->fontMetrics().horizontalAdvance(b->text()) + 18);
         return b;
     };
     const auto check = [this](const char* caption, const char* hint) {
@@ -179,6 +182,7 @@ void TOverlayForm::build_controls()
     UpDown1->setWrapping(false);
     UpDown1->setKeyboardTracking(false);
     UpDown1->setToolTip(QStringLiteral("Change Overlay Scale"));
+    UpDown1->setFixedWidth(UpDown1->fontMetrics().horizontalAdvance("5000") + 28);
     DepthBut = button("Footing...", "Set footing (water edge ) for overlay");
     ShowBoundCBox = check("Show Bound Rect.",
         "Check to show  bound rectangle around Overlay image\nand its refelection, if applicable");
@@ -211,30 +215,35 @@ void TOverlayForm::build_controls()
     for (QLabel* value : { OBrightnessLab, ORefWaveLab })
         value->setMinimumWidth(value->fontMetrics().horizontalAdvance("-200"));
 
+    // Overlay controls on the left, the reflection's adjustments and the
+    // closing buttons on the right.
     auto* strip = new QHBoxLayout(Panel2);
-    strip->setContentsMargins(4, 2, 4, 2);
-    strip->setSpacing(8);
+    strip->setContentsMargins(4, 1, 4, 1);
+    strip->setSpacing(10);
     auto* left = new QGridLayout;
-    left->setVerticalSpacing(2);
+    left->setVerticalSpacing(1);
     left->setHorizontalSpacing(4);
     auto* scale = new QHBoxLayout;
+    scale->setSpacing(4);
     scale->addWidget(Label2);
     scale->addWidget(OverlayScaleLab);
     scale->addWidget(UpDown1);
     scale->addWidget(Set100But);
     scale->addStretch(1);
+    scale->addWidget(DepthBut);
     left->addLayout(scale, 0, 0, 1, 2);
-    left->addWidget(DepthBut, 0, 2);
     left->addWidget(ResetBut, 1, 0);
     left->addWidget(BackGroundBut, 1, 1);
-    left->addWidget(FlipOverlayCBox, 1, 2);
     auto* colour = new QHBoxLayout;
+    colour->setSpacing(4);
     colour->addWidget(SelectXBut);
     colour->addWidget(Shape1);
+    colour->addStretch(1);
     left->addLayout(colour, 2, 0, 1, 2);
-    left->addWidget(AutoXCBox, 2, 2);
-    left->addWidget(ShowBoundCBox, 3, 0, 1, 2);
-    left->addWidget(OverlayReflectionCBox, 3, 2);
+    left->addWidget(FlipOverlayCBox, 3, 0);
+    left->addWidget(AutoXCBox, 3, 1);
+    left->addWidget(ShowBoundCBox, 4, 0);
+    left->addWidget(OverlayReflectionCBox, 4, 1);
     strip->addLayout(left);
 
     auto* right = new QGridLayout;
@@ -249,10 +258,15 @@ void TOverlayForm::build_controls()
     right->addWidget(OrefWaveResetBut, 2, 2);
     right->addWidget(ORefWaveTbar, 3, 0, 1, 3);
     auto* closing = new QHBoxLayout;
+    closing->setSpacing(4);
     closing->addWidget(CancelBut);
     closing->addWidget(CloseBut);
     right->addLayout(closing, 4, 0, 1, 3);
     strip->addLayout(right, 1);
+    for (QPushButton* b : { CancelBut, CloseBut }) {
+        b->setMinimumWidth(0);
+        b->setMaximumWidth(QWIDGETSIZE_MAX);
+    }
 
     connect(Set100But, &QPushButton::clicked, this, [this] { Set100ButClick(); });
     connect(UpDown1, &QSpinBox::valueChanged, this, [this] { UpDown1Click(); });

@@ -96,37 +96,43 @@ TXOverlayForm::TXOverlayForm(QWidget* parent)
     Panel1->setGeometry(0, kClientHeight - kPanelHeight, kClientWidth, kPanelHeight);
     Panel1->setAutoFillBackground(true);
     auto* grid = new QGridLayout(Panel1);
-    grid->setContentsMargins(6, 4, 6, 4);
+    grid->setContentsMargins(4, 3, 4, 3);
     grid->setVerticalSpacing(2);
-    grid->setHorizontalSpacing(6);
-
+    grid->setHorizontalSpacing(3);
+    // The two colour groups, each framed by its bevel, share their columns.
     auto* bevel1 = new QFrame(Panel1);
     bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    auto* row1 = new QHBoxLayout(bevel1);
-    row1->setContentsMargins(4, 1, 4, 1);
-    Label2 = new QLabel(QStringLiteral("Cursor Color:"), bevel1);
-    CurrentShape = new QFrame(bevel1);
-    CurrentShape->setFixedSize(24, 14);
-    RGBLab = new QLabel(QStringLiteral("Color RGB Components"), bevel1);
-    row1->addWidget(Label2);
-    row1->addWidget(CurrentShape);
-    row1->addWidget(RGBLab, 1);
-    grid->addWidget(bevel1, 0, 0, 1, 4);
-
     auto* bevel2 = new QFrame(Panel1);
     bevel2->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    auto* row2 = new QHBoxLayout(bevel2);
-    row2->setContentsMargins(4, 1, 4, 1);
-    Label1 = new QLabel(QStringLiteral("Current Transparent (Click to Set):"), bevel2);
+    grid->addWidget(bevel1, 0, 0, 1, 3);
+    grid->addWidget(bevel2, 1, 0, 1, 3);
+    Label2 = new QLabel(QStringLiteral("Cursor Color:"), Panel1);
+    CurrentShape = new QFrame(Panel1);
+    CurrentShape->setFixedSize(18, 12);
+    RGBLab = new QLabel(QStringLiteral("Color RGB Components"), Panel1);
+    Label1 = new QLabel(QStringLiteral("Current Transparent (Click to Set):"), Panel1);
     Label1->setToolTip(QStringLiteral("Click on the Image to set Transparent color"));
-    SetShape = new QFrame(bevel2);
-    SetShape->setFixedSize(24, 14);
-    RGBSetLab = new QLabel(QStringLiteral("Color RGB Components"), bevel2);
+    SetShape = new QFrame(Panel1);
+    SetShape->setFixedSize(18, 12);
+    RGBSetLab = new QLabel(QStringLiteral("Color RGB Components"), Panel1);
     RGBSetLab->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    row2->addWidget(Label1);
-    row2->addWidget(SetShape);
-    row2->addWidget(RGBSetLab, 1);
-    grid->addWidget(bevel2, 1, 0, 1, 4);
+    for (QLabel* label : { Label2, Label1 })
+        label->setIndent(4);
+    RGBLab->setIndent(2);
+    // The component texts give way to the captions when space runs short.
+    for (QLabel* label : { RGBLab, RGBSetLab })
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    RGBSetLab->setIndent(4);
+    auto* cursor = new QHBoxLayout;
+    cursor->setSpacing(3);
+    cursor->addWidget(Label2);
+    cursor->addWidget(CurrentShape);
+    cursor->addWidget(RGBLab, 1);
+    grid->addLayout(cursor, 0, 0, 1, 3);
+    grid->addWidget(Label1, 1, 0);
+    grid->addWidget(SetShape, 1, 1);
+    grid->addWidget(RGBSetLab, 1, 2);
+    grid->setColumnStretch(2, 1);
 
     BackColorBut = new QPushButton(QStringLiteral("Background"), Panel1);
     BackColorBut->setToolTip(QStringLiteral("Click here to change form background color"));
@@ -142,7 +148,7 @@ TXOverlayForm::TXOverlayForm(QWidget* parent)
     row3->addStretch(1);
     row3->addWidget(CancelBUt);
     row3->addWidget(DoneBut);
-    grid->addLayout(row3, 2, 0, 1, 4);
+    grid->addLayout(row3, 2, 0, 1, 3);
 
     connect(BackColorBut, &QPushButton::clicked, this, [this] { BackColorButClick(); });
     connect(GridCBox, &QCheckBox::clicked, this, [this] { GridCBoxClick(); });
