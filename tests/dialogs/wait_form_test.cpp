@@ -20,6 +20,8 @@ TEST(WaitFormTest, ShowsItsTextAtOnceInABorderlessTopmostWindow)
     EXPECT_EQ(wait.WaitLab->geometry().topLeft(), QPoint(8, 29));
     EXPECT_EQ(wait.WaitLab->width(), 298);
     EXPECT_TRUE(wait.WaitLab->font().bold());
+    EXPECT_FALSE(wait.testAttribute(Qt::WA_QuitOnClose))
+        << "clicking it away never ends the program";
     wait.show();
     EXPECT_LE((wait.geometry().center() - wait.screen()->geometry().center()).manhattanLength(), 2);
     bool handled = false;
