@@ -2,6 +2,7 @@
 
 #include "base/numbers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -14,6 +15,56 @@ namespace {
     // No bitmap is this high, so an offset clamped to it still selects no
     // row, and row + offset stays far from overflowing.
     constexpr long double kMaxOffset = 1 << 30;
+
+    // pi / 2 in three parts. The first two have 32 significant bits, so q
+    // times either is exact for every |q| below 2^31; the third holds the
+    // next 64 bits.
+    constexpr long double kHalfPiHi = 0xc90fdaa200000000p-63L;
+    constexpr long double kHalfPiMid = 0x85a308d300000000p-97L;
+    constexpr long double kHalfPiLo = 0x98cc51701b839a25p-132L;
+    constexpr long double kTwoOverPi = 0xa2f9836e4e441529p-64L;
+
+    // The sine of t, quickly: t less the nearest multiple q of pi / 2 (with
+    // the exact parts above) leaves r within pi / 4, whose sine or cosine the
+    // library computes without an argument reduction of its own; the full
+    // reduction std::sin makes for an argument beyond pi / 4 costs it ten
+    // times as much. The result may differ from std::sin(t) in the last
+    // bits, so the caller only trusts what those bits cannot change. False
+    // for arguments too large (or not finite) to reduce this way.
+    bool quick_sin(long double t, long double& result)
+    {
+        if (!(std::fabs(t) < 1.0e9L))
+            return false;
+        // The nearest multiple, rounded by hand: the library's rounding saves
+        // and restores the whole floating-point state and would cost more
+        // than the sine. Being one off only makes r a little larger.
+        const long double x = t * kTwoOverPi;
+        const auto q = static_cast<long double>(static_cast<long long>(x + (x < 0 ? -0.5L : 0.5L)));
+        const long double r = ((t - q * kHalfPiHi) - q * kHalfPiMid) - q * kHalfPiLo;
+        switch (static_cast<long long>(q) & 3) {
+        case 0:
+            result = std::sin(r);
+            break;
+        case 1:
+            result = std::cos(r);
+            break;
+        case 2:
+            result = -std::sin(r);
+            break;
+        default:
+            result = -std::cos(r);
+            break;
+        }
+        return true;
+    }
+
+    // How far an offset computed from the quick sine must lie from a whole
+    // number for its truncation to be certainly that of the exact sine: the
+    // two sines differ by far less than 1e-15, and the offset scales that by
+    // at most its own factor.
+    constexpr long double kTrustMargin = 1.0e-9L;
+    // Offsets checked for their distance to a whole number in 64-bit integers.
+    constexpr long double kLargestChecked = 1.0e15L;
 
     Bitmap wave_frame(const Bitmap& original, int frame, int period, long double height_factor,
         Color fill, long double shape, long double speed)
@@ -61,12 +112,29 @@ int wave_offset(int height, int row, long double shape, long double speed, long 
     if (shape == 0.0L)
         shape = 0.1L;
     const auto h = static_cast<long double>(height);
+    const long double span = h / shape;
     const long double t
-        = (h / shape) * static_cast<long double>(height - row) / static_cast<long double>(row + 1)
-        + phase;
-    const long double s = std::sin(t);
-    const long double v
-        = s * ((h / shape) * (static_cast<long double>(row) + speed)) / h * amplitude;
+        = span * static_cast<long double>(height - row) / static_cast<long double>(row + 1) + phase;
+    // v = sin t * (span * (i + speed)) / h * amplitude, in this order.
+    const long double reach = span * (static_cast<long double>(row) + speed);
+    // Only the truncated offset counts, so the quick sine serves whenever the
+    // offset lies clearly between two whole numbers; on the rare row where it
+    // comes close to one, the exact sine decides.
+    long double quick = 0;
+    long double v = 0;
+    bool decided = false;
+    if (quick_sin(t, quick)) {
+        v = quick * reach / h * amplitude;
+        const long double factor = std::fabs(reach / h * amplitude);
+        if (std::fabs(v) < kLargestChecked) {
+            const long double part
+                = std::fabs(v - static_cast<long double>(static_cast<long long>(v)));
+            const long double distance = std::min(part, 1.0L - part);
+            decided = distance > kTrustMargin * (factor + 1.0L);
+        }
+    }
+    if (!decided)
+        v = std::sin(t) * reach / h * amplitude;
     if (!std::isfinite(v))
         return 0;
     const long double truncated = std::trunc(v);

@@ -1,0 +1,181 @@
+#!/usr/bin/env python3
+"""Runs every benchmark figure and writes bench/RESULTS.md and bench/scaling.png.
+
+Called by bench/run with: BENCH_EXE DATA_DIR OUT_DIR. Each figure is timed
+against its reference in the same run, interleaved, best of several rounds,
+so that other work on the machine slows both sides alike.
+"""
+
+import os
+import platform
+import resource
+import subprocess
+import sys
+import time
+
+BENCH, DATA, OUT = sys.argv[1], sys.argv[2], sys.argv[3]
+PHOTO = os.path.join(DATA, "photo_24mp.jpg")
+TINY = os.path.join(DATA, "tiny.jpg")
+PHOTO_BYTES = 6000 * 4000 * 3
+
+
+def processor():
+    with open("/proc/cpuinfo") as f:
+        for line in f:
+            if line.startswith("model name"):
+                return line.split(":", 1)[1].strip()
+    return platform.processor() or "unknown"
+
+
+def load():
+    with open("/proc/loadavg") as f:
+        return " ".join(f.read().split()[:3])
+
+
+def run_process(argv):
+    """Wall time (ms) and peak resident size (bytes) of one child process."""
+    start = time.perf_counter()
+    child = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(child.pid, 0)
+    took = (time.perf_counter() - start) * 1000.0
+    err = child.stderr.read().decode()
+    child.stderr.close()
+    if status != 0:
+        sys.exit(f"bench: {' '.join(argv)} failed: {err}")
+    return took, usage.ru_maxrss * 1024
+
+
+def process_pair(ours, reference, rounds):
+    best = [float("inf"), float("inf")]
+    peak = 0
+    for _ in range(rounds):
+        t, rss = run_process(ours)
+        best[0] = min(best[0], t)
+        peak = max(peak, rss)
+        best[1] = min(best[1], run_process(reference)[0])
+    return best[0], best[1], peak
+
+
+def main():
+    rows = []  # (figure, ours, reference name, reference, ratio text, target text, met, note)
+    load_before = load()
+
+    out = subprocess.run([BENCH, "figures", DATA], check=True, capture_output=True,
+                         text=True).stdout
+    for line in out.splitlines():
+        if not line.startswith("FIG|"):
+            continue
+        _, name, ours, ref, ref_name, target, note = line.split("|", 6)
+        ours, ref, target = float(ours), float(ref), float(target)
+        rows.append((name, ours, ref_name, ref, target, note))
+
+    # The whole scene as a process against djpeg decoding the same file.
+    scene_ms, djpeg_ms, peak = process_pair(
+        [BENCH, "scene", PHOTO], ["djpeg", "-bmp", "-outfile", "/dev/null", PHOTO], 5)
+    rows.insert(2, ("scene from 24 MP (process)", scene_ms, "djpeg -bmp (process)", djpeg_ms,
+                    1.1, "decode, fit, cut, 15 frames at 800x600"))
+
+    # Peak resident memory above the process's own floor (same build, tiny picture).
+    floor = max(run_process([BENCH, "scene", TINY])[1] for _ in range(3))
+    above = peak - floor
+    mem_note = (f"peak {peak / 2**20:.1f} MiB, floor {floor / 2**20:.1f} MiB, "
+                f"above floor {above / 2**20:.1f} MiB; decoded photo {PHOTO_BYTES / 2**20:.1f} MiB")
+    memory_row = ("peak memory above floor / decoded photo", above / PHOTO_BYTES, mem_note)
+
+    # Processor use while showing (optional: needs the show harness and Xvfb).
+    show = []
+    show_exe = os.path.join(os.path.dirname(BENCH), "velmora_show_bench")
+    if os.path.exists(show_exe):
+        res = subprocess.run([show_exe, PHOTO], capture_output=True, text=True)
+        for line in res.stdout.splitlines():
+            if line.startswith("SHOW|"):
+                show.append(line.split("|")[1:])
+        if res.returncode != 0:
+            show.append(["show harness failed", res.stderr.strip()[-300:], "", "", ""])
+
+    scaling = []
+    out = subprocess.run([BENCH, "scaling", DATA], check=True, capture_output=True,
+                         text=True).stdout
+    for line in out.splitlines():
+        if line.startswith("SCALE|"):
+            _, mp, ours, ref = line.split("|")
+            scaling.append((float(mp), float(ours), float(ref)))
+    load_after = load()
+
+    lines = []
+    lines.append("# Benchmark results\n")
+    lines.append(f"Processor: {processor()} ({os.cpu_count()} cores as seen by the process)  ")
+    lines.append(f"Load average before / after the run: {load_before} / {load_after}  ")
+    lines.append(f"Date: {time.strftime('%Y-%m-%d %H:%M')}\n")
+    lines.append("Each figure and its reference were timed in the same run, interleaved, "
+                 "best of several rounds. Made by `bench/run`.\n")
+    lines.append("| figure | ours (ms) | reference | reference (ms) | ratio | target | met? |")
+    lines.append("|---|---:|---|---:|---:|---:|---|")
+    notes = []
+    for name, ours, ref_name, ref, target, note in rows:
+        ratio = ours / ref if ref > 0 else float("inf")
+        if target > 0:
+            met = "yes" if ratio <= target else "**no**"
+            target_text = f"<= {target:g}"
+        else:
+            met, target_text = "(split)", "report"
+        lines.append(f"| {name} | {ours:.3f} | {ref_name} | {ref:.3f} | {ratio:.2f} | "
+                     f"{target_text} | {met} |")
+        if note:
+            notes.append(f"- {name}: {note}")
+    ratio = memory_row[1]
+    lines.append(f"| {memory_row[0]} | | | | {ratio:.2f} | <= 1.1 | "
+                 f"{'yes' if ratio <= 1.1 else '**no**'} |")
+    notes.append(f"- memory: {memory_row[2]}")
+    for item in show:
+        lines.append("| " + " | ".join(item) + " |")
+    if not show:
+        lines.append("| processor use while showing | not measured | | | | < 2 % | - |")
+    lines.append("")
+    lines.append("Notes:\n")
+    lines.extend(notes)
+    lines.append("")
+    lines.append("Scaling (scene build in-process vs tjDecompress2, ms):\n")
+    lines.append("| megapixels | scene build | tjDecompress2 | ratio |")
+    lines.append("|---:|---:|---:|---:|")
+    for mp, ours, ref in scaling:
+        lines.append(f"| {mp:.1f} | {ours:.1f} | {ref:.1f} | {ours / ref:.2f} |")
+    lines.append("")
+    table = "\n".join(lines)
+    print(table)
+
+    results = os.path.join(OUT, "RESULTS.md")
+    # Hand-written sections (profiles, before/after) follow the marker and
+    # are kept from one run to the next.
+    kept = ""
+    marker = "<!-- kept below -->"
+    if os.path.exists(results):
+        with open(results) as f:
+            old = f.read()
+        if marker in old:
+            kept = old[old.index(marker):]
+    with open(results, "w") as f:
+        f.write(table + "\n" + (kept or marker + "\n"))
+
+    try:
+        import matplotlib
+        matplotlib.use("Agg")
+        import matplotlib.pyplot as plt
+        fig, ax = plt.subplots(figsize=(7, 4.5))
+        ax.plot([s[0] for s in scaling], [s[1] for s in scaling], "o-",
+                label="Velmora scene build (decode, fit, 15 frames)")
+        ax.plot([s[0] for s in scaling], [s[2] for s in scaling], "s-",
+                label="tjDecompress2 to BGR (decode only)")
+        ax.set_xlabel("picture size (megapixels)")
+        ax.set_ylabel("time (ms, best of 3)")
+        ax.set_title(f"Scaling on {processor()}")
+        ax.grid(True, alpha=0.3)
+        ax.legend()
+        fig.tight_layout()
+        fig.savefig(os.path.join(OUT, "scaling.png"), dpi=100)
+    except ImportError:
+        print("bench: python3-matplotlib missing, no scaling.png", file=sys.stderr)
+
+
+if __name__ == "__main__":
+    main()
