@@ -431,6 +431,23 @@ void bench_export()
     figure("F12 export 323x203 x15 (split)", p, "its encoding alone", 0.0, note);
 }
 
+// Only our GIF loading of one file, `runs` times: what callgrind profiles.
+int run_gif_only(const std::string& path, int runs)
+{
+    for (int r = 0; r < runs; ++r)
+        g_sink = g_sink + velmora::load_picture(path).row(0)[0];
+    return 0;
+}
+
+// The same with giflib, for instruction counts of both under callgrind.
+int run_giflib_only(const std::string& path, int runs)
+{
+    int local_tables = 0, frames = 0;
+    for (int r = 0; r < runs; ++r)
+        g_sink = g_sink + giflib_first_frame(read_file(path), local_tables, frames)[0];
+    return 0;
+}
+
 // Only the export, `runs` times: what callgrind profiles.
 int run_export_only(int runs)
 {
@@ -522,6 +539,10 @@ int main(int argc, char** argv)
         return run_scene(argv[2]);
     if (argc == 3 && command == "scaling")
         return run_scaling(argv[2]);
+    if (argc == 4 && command == "giflib-only")
+        return run_giflib_only(argv[2], std::atoi(argv[3]));
+    if (argc == 4 && command == "gif-only")
+        return run_gif_only(argv[2], std::atoi(argv[3]));
     if (argc == 3 && command == "export-only")
         return run_export_only(std::atoi(argv[2]));
     if (argc == 3 && command == "build-only")
