@@ -503,7 +503,7 @@ int run_scaling(const std::string& data)
         const std::string path = data + "/scale_" + std::to_string(mp) + "mp.jpg";
         int w = 0, h = 0;
         const Pair p = interleaved(
-            3,
+            5,
             [&] {
                 const auto built = scene_of(path);
                 require(built && built->frames.built == kFrames, "scene failed");
