@@ -485,6 +485,38 @@ int run_scene(const std::string& path)
     return 0;
 }
 
+// A hash of every frame byte for several wave settings and area shapes: two
+// builds of the program must print the same lines when a speed-up keeps the
+// frames as they were.
+int run_strip_hashes()
+{
+    struct Case {
+        int width, height, area_height, brightness;
+        long double shape, speed;
+    };
+    const Case cases[] = { { 800, 600, 600, -30, 17, 30 }, { 800, 600, 601, 0, 17, 30 },
+        { 640, 400, 200, 25, -17, -30 }, { 500, 333, 267, -30, 0.1L, 100 },
+        { 320, 120, 80, 60, 100, -100 }, { 17, 9, 10, 0, 3, 5 } };
+    for (const Case& c : cases) {
+        Bitmap picture = make_picture(c.width, c.height, 0x51ED270Bu);
+        velmora::FrameBuildInput input = build_input(picture, c.width, c.area_height);
+        input.brightness = c.brightness;
+        input.wave_shape = c.shape;
+        input.wave_speed = c.speed;
+        velmora::FrameStrip frames;
+        require(velmora::build_reflection_frames(input, frames), "frame build stopped early");
+        std::uint64_t hash = 1469598103934665603u;
+        const auto bytes = static_cast<std::size_t>(frames.strip.width()) * 3;
+        for (int y = 0; y < frames.strip.height(); ++y)
+            for (std::size_t k = 0; k < bytes; ++k)
+                hash = (hash ^ frames.strip.row(y)[k]) * 1099511628211u;
+        std::printf("%dx%d area %d brightness %d shape %g speed %g: %016llx\n", c.width, c.height,
+            c.area_height, c.brightness, static_cast<double>(c.shape), static_cast<double>(c.speed),
+            static_cast<unsigned long long>(hash));
+    }
+    return 0;
+}
+
 // Only the frame build, `runs` times: what callgrind profiles.
 int run_build_only(int runs)
 {
@@ -548,6 +580,8 @@ int main(int argc, char** argv)
         return run_only(argv[2], argv[3], std::atoi(argv[4]));
     if (argc == 3 && command == "export-only")
         return run_export_only(std::atoi(argv[2]));
+    if (argc == 2 && command == "strip-hashes")
+        return run_strip_hashes();
     if (argc == 3 && command == "build-only")
         return run_build_only(std::atoi(argv[2]));
     if (argc == 2 && command == "frames") {
