@@ -196,7 +196,7 @@ void bench_frames()
     Bitmap strip(kAreaWidth * kFrames, kAreaHeight);
     const auto row_bytes = static_cast<std::size_t>(kAreaWidth) * 3;
     const Pair build = interleaved(
-        15,
+        40,
         [&] {
             require(velmora::build_reflection_frames(input, frames) && frames.built == kFrames,
                 "frame build stopped early");
@@ -215,7 +215,7 @@ void bench_frames()
     int k = 0;
     constexpr int kSteps = 30;
     const Pair step = interleaved(
-        15,
+        40,
         [&] {
             for (int i = 0; i < kSteps; ++i) {
                 k = k % kFrames + 1;

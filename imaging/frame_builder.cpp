@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <vector>
 
 namespace velmora {
 
@@ -109,6 +110,11 @@ namespace {
             // the last one at the end. With an overlay the frame is composed
             // in the working frame first and then copied into the strip.
             const std::size_t frame_bytes = static_cast<std::size_t>(width_) * 3;
+            rows_.clear();
+            rows_.reserve(static_cast<std::size_t>(height_));
+            for (int i = 0; i < height_; ++i)
+                rows_.push_back(wave_row(
+                    source_.height(), i, in_.wave_shape, in_.wave_speed, kFrameWaveAmplitude));
             for (int s = 0; s < count; ++s) {
                 if (closing())
                     return false;
@@ -156,8 +162,7 @@ namespace {
                     std::memset(row + row_bytes, 0xFF, frame_bytes - row_bytes);
                 if (row_bytes == 0)
                     continue;
-                const int v = wave_offset(
-                    source_height, i, in_.wave_shape, in_.wave_speed, phase, kFrameWaveAmplitude);
+                const int v = wave_offset(rows_[static_cast<std::size_t>(i)], phase);
                 const long long shifted = static_cast<long long>(i) + v;
                 // A row the wave moves outside the source stays unshifted. The
                 // area can be taller than the source (one row, under a full-height
@@ -203,6 +208,7 @@ namespace {
         bool active_ = false;
         bool reaches_edge_ = false;
         Bitmap source_;
+        std::vector<WaveRow> rows_; // the wave's terms of every row of the area
     };
 
 } // namespace

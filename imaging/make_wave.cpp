@@ -31,17 +31,39 @@ namespace {
     // times as much. The result may differ from std::sin(t) in the last
     // bits, so the caller only trusts what those bits cannot change. False
     // for arguments too large (or not finite) to reduce this way.
+    // The parts above and the checks below rely on a 64-bit mantissa; with a
+    // shorter long double every sine is the library's own.
+    constexpr bool kQuickSine = std::numeric_limits<long double>::digits >= 64;
+
+    // 1.5 x 2^(mantissa bits - 1): (x + it) - it is x rounded to a whole
+    // number (in the current rounding direction) for |x| below 2^62, with no
+    // conversion to an integer type. Converting an extended value to an
+    // integer switches the processor's rounding mode twice, which costs more
+    // than everything else in an offset; converting a double does not.
+    constexpr long double rounder()
+    {
+        long double r = 1.5L;
+        for (int i = 1; i < std::numeric_limits<long double>::digits; ++i)
+            r *= 2;
+        return r;
+    }
+    constexpr long double kRounder = rounder();
+
+    long double whole(long double x)
+    {
+        return (x + kRounder) - kRounder;
+    }
+
     bool quick_sin(long double t, long double& result)
     {
-        if (!(std::fabs(t) < 1.0e9L))
+        if (!kQuickSine || !(std::fabs(t) < 1.0e9L))
             return false;
-        // The nearest multiple, rounded by hand: the library's rounding saves
-        // and restores the whole floating-point state and would cost more
-        // than the sine. Being one off only makes r a little larger.
-        const long double x = t * kTwoOverPi;
-        const auto q = static_cast<long double>(static_cast<long long>(x + (x < 0 ? -0.5L : 0.5L)));
+        // Any whole number near t / (pi / 2) serves: being one off only makes
+        // r a little larger.
+        const long double q = whole(t * kTwoOverPi);
         const long double r = ((t - q * kHalfPiHi) - q * kHalfPiMid) - q * kHalfPiLo;
-        switch (static_cast<long long>(q) & 3) {
+        // |q| < 2^30: exact as a double, whose conversion is cheap.
+        switch (static_cast<long long>(static_cast<double>(q)) & 3) {
         case 0:
             result = std::sin(r);
             break;
@@ -63,7 +85,7 @@ namespace {
     // two sines differ by far less than 1e-15, and the offset scales that by
     // at most its own factor.
     constexpr long double kTrustMargin = 1.0e-9L;
-    // Offsets checked for their distance to a whole number in 64-bit integers.
+    // Offsets checked for their distance to a whole number (below 2^50).
     constexpr long double kLargestChecked = 1.0e15L;
 
     Bitmap wave_frame(const Bitmap& original, int frame, int period, long double height_factor,
@@ -106,17 +128,23 @@ long double wave_phase(int frame, int period)
     return static_cast<long double>(frame) * kTwoPi / static_cast<long double>(period);
 }
 
-int wave_offset(int height, int row, long double shape, long double speed, long double phase,
-    long double amplitude)
+WaveRow wave_row(int height, int row, long double shape, long double speed, long double amplitude)
 {
     if (shape == 0.0L)
         shape = 0.1L;
-    const auto h = static_cast<long double>(height);
-    const long double span = h / shape;
-    const long double t
-        = span * static_cast<long double>(height - row) / static_cast<long double>(row + 1) + phase;
+    WaveRow r;
+    r.height = static_cast<long double>(height);
+    const long double span = r.height / shape;
+    r.base = span * static_cast<long double>(height - row) / static_cast<long double>(row + 1);
     // v = sin t * (span * (i + speed)) / h * amplitude, in this order.
-    const long double reach = span * (static_cast<long double>(row) + speed);
+    r.reach = span * (static_cast<long double>(row) + speed);
+    r.amplitude = amplitude;
+    return r;
+}
+
+int wave_offset(const WaveRow& r, long double phase)
+{
+    const long double t = r.base + phase;
     // Only the truncated offset counts, so the quick sine serves whenever the
     // offset lies clearly between two whole numbers; on the rare row where it
     // comes close to one, the exact sine decides.
@@ -124,17 +152,18 @@ int wave_offset(int height, int row, long double shape, long double speed, long 
     long double v = 0;
     bool decided = false;
     if (quick_sin(t, quick)) {
-        v = quick * reach / h * amplitude;
-        const long double factor = std::fabs(reach / h * amplitude);
+        v = quick * r.reach / r.height * r.amplitude;
+        const long double factor = std::fabs(r.reach / r.height * r.amplitude);
         if (std::fabs(v) < kLargestChecked) {
-            const long double part
-                = std::fabs(v - static_cast<long double>(static_cast<long long>(v)));
+            // A whole number within 1 of v, whatever the rounding direction;
+            // the distance to the nearest is the smaller of the two gaps.
+            const long double part = std::fabs(v - whole(v));
             const long double distance = std::min(part, 1.0L - part);
             decided = distance > kTrustMargin * (factor + 1.0L);
         }
     }
     if (!decided)
-        v = std::sin(t) * reach / h * amplitude;
+        v = std::sin(t) * r.reach / r.height * r.amplitude;
     if (!std::isfinite(v))
         return 0;
     const long double truncated = std::trunc(v);
@@ -142,7 +171,14 @@ int wave_offset(int height, int row, long double shape, long double speed, long 
         return static_cast<int>(kMaxOffset);
     if (truncated < -kMaxOffset)
         return -static_cast<int>(kMaxOffset);
-    return static_cast<int>(truncated);
+    // A whole number within 2^30: exact as a double, whose conversion is cheap.
+    return static_cast<int>(static_cast<double>(truncated));
+}
+
+int wave_offset(int height, int row, long double shape, long double speed, long double phase,
+    long double amplitude)
+{
+    return wave_offset(wave_row(height, row, shape, speed, amplitude), phase);
 }
 
 std::unique_ptr<Bitmap> make_wave(const Bitmap& source, int frame, int period,
