@@ -220,6 +220,7 @@ void TMainForm::FormActivate()
             return;
         }
     }
+    velmora::apply_setting_overrides(overrides_, record);
     const Settings s = velmora::within_ranges(record);
     FrameCount = s.NumberOfReflectedImages;
 
@@ -255,6 +256,52 @@ void TMainForm::FormActivate()
 
 void TMainForm::Build(const std::string& file_name, int water_edge)
 {
+    // A window size that changes during a build (its status lines process
+    // pending events) makes the build run again for the final size.
+    const bool outer = !building_;
+    building_ = true;
+    do {
+        size_changed_ = false;
+        build_once(file_name, water_edge);
+    } while (outer && size_changed_ && !Closing);
+    if (outer)
+        building_ = false;
+}
+
+void TMainForm::set_host_size(const QSize& host_size)
+{
+    if (!hosted() || *host_size_ == host_size || Closing)
+        return;
+    host_size_ = host_size;
+    cover_screen();
+    // The first build has not begun, or is under way: it takes the new size.
+    if (FirstActivation)
+        return;
+    if (building_) {
+        size_changed_ = true;
+        return;
+    }
+    rebuild();
+}
+
+void TMainForm::rebuild()
+{
+    Timer1->stop();
+    Timer2->stop();
+    Build(CurrentFileName, current_water_edge_);
+    if (BuildFailed || Closing)
+        return;
+    const Settings s = velmora::within_ranges(velmora::settings());
+    if (!(s.DisableReflection && s.MultipleMode))
+        Timer1->start();
+    if (s.MultipleMode && s.NumMultipleImages > 1)
+        Timer2->start();
+    Panel1->show();
+}
+
+void TMainForm::build_once(const std::string& file_name, int water_edge)
+{
+    current_water_edge_ = water_edge;
     cover_screen();
     Settings& record = velmora::settings();
     if (!velmora::use_image_bottom_applies(record, water_edge))

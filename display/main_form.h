@@ -3,6 +3,7 @@
 #include "imaging/frame_builder.h"
 #include "scene/overlay_setup.h"
 #include "scene/scene.h"
+#include "settings/setting_overrides.h"
 
 #include <QWidget>
 #include <functional>
@@ -67,6 +68,12 @@ public:
     // could answer a message box. Called once, before the form shows.
     void set_hosted(const QSize& host_size);
     bool hosted() const { return host_size_.has_value(); }
+    // The host resized its window: the scene is built again for the new
+    // size (at the end of a build under way, when there is one).
+    void set_host_size(const QSize& host_size);
+    // Settings given on the command line, applied on top of the settings
+    // file each time it is read, in memory only.
+    void set_overrides(const velmora::SettingOverrides& overrides) { overrides_ = overrides; }
 
     // Replaces the screen's colour depth (tests of the 8-bit display check).
     // An empty function restores the screen's own depth.
@@ -124,6 +131,10 @@ private:
     // The screen's geometry, or the host window's area in a hosted run.
     QRect covered_area() const;
     void show_random_line();
+    void build_once(const std::string& file_name, int water_edge);
+    // Builds the shown picture again for a changed window size and starts
+    // its animation as the first build does.
+    void rebuild();
 
     velmora::Scene scene_; // Image1's and Image2's bitmaps
     velmora::OverlayState overlay_; // OverlayBitmap, OverlayReflectionBitmap
@@ -131,6 +142,10 @@ private:
     std::optional<velmora::Color> probe_pixel_;
     std::function<int()> depth_source_;
     std::optional<QSize> host_size_;
+    velmora::SettingOverrides overrides_;
+    int current_water_edge_ = 0;
+    bool building_ = false;
+    bool size_changed_ = false; // while building: build again when done
     bool input_taken_ = false;
     bool close_after_export_ = false;
     std::mt19937 random_ { std::random_device {}() };
