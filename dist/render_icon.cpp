@@ -33,8 +33,7 @@ int main(int argc, char** argv)
         painter.setRenderHint(QPainter::Antialiasing);
         svg.render(&painter);
         painter.end();
-        const QString folder
-            = QString::fromLocal8Bit(argv[2]) + QStringLiteral("/%1x%1").arg(size);
+        const QString folder = QString::fromLocal8Bit(argv[2]) + QStringLiteral("/%1x%1").arg(size);
         if (!QDir().mkpath(folder) || !image.save(folder + QStringLiteral("/velmora.png"))) {
             std::fprintf(stderr, "render_icon: cannot write %s\n", qPrintable(folder));
             return 1;

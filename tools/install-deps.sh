@@ -20,7 +20,7 @@ DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends 
 fi
 # Installation and package checks, and the end-to-end tests under XScreenSaver
 # and on two monitors.
-PACKAGES="desktop-file-utils man-db dpkg-dev xscreensaver x11-xserver-utils"
+PACKAGES="desktop-file-utils man-db dpkg-dev file xscreensaver x11-xserver-utils"
 missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Installs the build into a temporary prefix and checks every installed file.
+"""Installs the build into a temporary prefix and checks every installed file;
+builds the Debian package and checks what it holds.
 
-    check_install.py BUILD_DIR
+    check_install.py BUILD_DIR [Installed|Package]
 
 The installed set must be exactly the expected one; the desktop entry must
 pass desktop-file-validate and start the installed program; the manual pages
@@ -146,6 +147,60 @@ class Installed(unittest.TestCase):
         for picture in ("demo_lake.bmp", "demo_boat.bmp"):
             with open(self.path("share/velmora/" + picture), "rb") as f:
                 self.assertEqual(f.read(2), b"BM")
+
+
+class Package(unittest.TestCase):
+    """cpack -G DEB: the package holds the installed files under /usr, and its
+    dependencies are those of the libraries the programs link."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="velmora-package-")
+        result = run(["cpack", "-G", "DEB", "-B", cls.tmp,
+                      "--config", os.path.join(BUILD, "CPackConfig.cmake")], cwd=BUILD)
+        if result.returncode != 0:
+            raise RuntimeError("cpack failed:\n" + result.stdout + result.stderr)
+        debs = [f for f in os.listdir(cls.tmp) if f.endswith(".deb")]
+        if len(debs) != 1:
+            raise RuntimeError(f"cpack made {debs}")
+        cls.deb = os.path.join(cls.tmp, debs[0])
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tmp, ignore_errors=True)
+
+    def field(self, name):
+        return run(["dpkg-deb", "--field", self.deb, name]).stdout.strip()
+
+    def test_name_version_and_architecture(self):
+        architecture = run(["dpkg", "--print-architecture"]).stdout.strip()
+        version = self.field("Version")
+        self.assertRegex(version, r"^\d+\.\d+\.\d+$")
+        self.assertEqual(os.path.basename(self.deb), f"velmora_{version}_{architecture}.deb")
+        self.assertEqual(self.field("Package"), "velmora")
+        self.assertEqual(self.field("Architecture"), architecture)
+        info = run(["dpkg-deb", "--info", self.deb])
+        self.assertEqual(info.returncode, 0, info.stderr)
+        self.assertIn("water reflection", self.field("Description"))
+
+    def test_dependencies_come_from_the_linked_libraries(self):
+        depends = {d.split()[0] for d in self.field("Depends").split(", ")}
+        for library in ("libc6", "libstdc++6", "libqt6core6", "libqt6gui6", "libqt6widgets6",
+                        "libqt6svg6", "libjpeg62-turbo", "libxcb1", "libcrypt1"):
+            self.assertIn(library, depends)
+
+    def test_holds_the_installed_files_under_usr(self):
+        listing = run(["dpkg-deb", "--contents", self.deb]).stdout.splitlines()
+        files = {line.split()[-1][len("./usr/"):] for line in listing if not line.startswith("d")}
+        self.assertEqual(files, EXPECTED)
+        unpacked = os.path.join(self.tmp, "root")
+        self.assertEqual(run(["dpkg-deb", "--extract", self.deb, unpacked]).returncode, 0)
+        with open(os.path.join(unpacked, "usr/share/applications/velmora.desktop")) as f:
+            self.assertIn("Exec=/usr/bin/velmora /c\n", f.read())
+        # The programs are stripped but still run.
+        program = os.path.join(unpacked, "usr/bin/velmora-render")
+        self.assertNotIn("not stripped", run(["file", program]).stdout)
+        self.assertEqual(run([program, "--help"]).returncode, 0)
 
 
 if __name__ == "__main__":
