@@ -112,6 +112,12 @@ int run_hosted(int& argc, char** argv, const StartRequest& request)
     return 0;
 }
 
+// The saver's own run covers every monitor.
+void cover_every_monitor(QWidget& main_form)
+{
+    static_cast<TMainForm&>(main_form).cover_every_monitor();
+}
+
 // Forms of the application, in creation order; they live until the program
 // ends. Only the first one, the mode's main window, ends the program when
 // it closes.
@@ -185,6 +191,7 @@ int main(int argc, char** argv)
         forms.add<TLocateForm>();
     } else {
         forms.add<TMainForm>();
+        cover_every_monitor(forms.main());
     }
     forms.add<TAboutBox>();
     forms.main().show();

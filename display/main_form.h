@@ -7,12 +7,15 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 class BitmapView;
 class QLabel;
+class QScreen;
 class QTimer;
 
 // The saver's full-screen window: builds the scene for the current picture,
@@ -75,6 +78,17 @@ public:
     // file each time it is read, in memory only.
     void set_overrides(const velmora::SettingOverrides& overrides) { overrides_ = overrides; }
 
+    // Makes the saver cover every monitor: this form the primary one, and
+    // one more form for each other monitor, showing the same picture laid
+    // out for that monitor's size. The other forms build nothing on their
+    // own (a scene is built once per distinct monitor size), hand all input
+    // to this form, and close with it, so the password is asked once. With
+    // one monitor nothing changes. Called once, before the form shows, in
+    // the saver's own full-screen run.
+    void cover_every_monitor();
+    // The forms of the other monitors.
+    const std::vector<std::unique_ptr<TMainForm>>& monitor_forms() const { return followers_; }
+
     // Replaces the screen's colour depth (tests of the 8-bit display check).
     // An empty function restores the screen's own depth.
     void set_color_depth_source(std::function<int()> source);
@@ -132,6 +146,15 @@ private:
     QRect covered_area() const;
     void show_random_line();
     void build_once(const std::string& file_name, int water_edge);
+    // Takes the finished scene of another monitor's form of the same size
+    // for the same picture, instead of building it again. False when there
+    // is none.
+    bool adopt_scene(const std::string& file_name, int water_edge);
+    void lay_out_scene();
+    void finish_scene();
+    // The other monitors show the picture this form has just built.
+    void build_other_monitors(const std::string& file_name, int water_edge);
+    void animate_other_monitors();
     // Builds the shown picture again for a changed window size and starts
     // its animation as the first build does.
     void rebuild();
@@ -146,6 +169,19 @@ private:
     int current_water_edge_ = 0;
     bool building_ = false;
     bool size_changed_ = false; // while building: build again when done
+    // Several monitors: the monitor this form covers; the form that owns
+    // input, the password and the slide show (for the forms of the other
+    // monitors); the forms of the other monitors (for that form).
+    QScreen* screen_ = nullptr;
+    TMainForm* leader_ = nullptr;
+    std::vector<std::unique_ptr<TMainForm>> followers_;
+    // What the shown scene was built for, when it was built to its end.
+    struct BuiltFor {
+        std::string file_name;
+        int water_edge = 0;
+        QSize size;
+    };
+    std::optional<BuiltFor> built_for_;
     bool input_taken_ = false;
     bool close_after_export_ = false;
     std::mt19937 random_ { std::random_device {}() };
