@@ -173,6 +173,9 @@ void TMainForm::cover_every_monitor()
         form->setAttribute(Qt::WA_QuitOnClose, false);
         form->leader_ = this;
         form->screen_ = monitor;
+        // Monitors of one desktop share the windows' coordinates; a monitor
+        // that is an X screen of its own also needs the window created there.
+        form->setScreen(monitor);
         // Its scene comes from this form's start sequence, not its own.
         form->FirstActivation = false;
         form->setCursor(Qt::BlankCursor);
