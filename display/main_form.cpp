@@ -24,6 +24,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 
@@ -321,6 +322,7 @@ void TMainForm::FormActivate()
         }
     }
     velmora::apply_setting_overrides(overrides_, record);
+    wanted_res_code_ = record.ImageResCode;
     const Settings s = velmora::within_ranges(record);
     FrameCount = s.NumberOfReflectedImages;
 
@@ -409,6 +411,17 @@ void TMainForm::build_once(const std::string& file_name, int water_edge)
     built_for_.reset();
     cover_screen();
     Settings& record = velmora::settings();
+    if (hosted()) {
+        // A host's window may be far smaller than a screen (a settings
+        // window's preview): a smaller viewing size shows the whole scene
+        // there instead of its middle. Only this run's record changes.
+        int code = std::clamp(wanted_res_code_, 0, 2);
+        while (code > 0
+            && (velmora::viewing_size(code).width > width()
+                || velmora::viewing_size(code).height > height()))
+            --code;
+        record.ImageResCode = code;
+    }
     if (!velmora::use_image_bottom_applies(record, water_edge))
         record.UseImageBottom = false;
     overlay_ = {};

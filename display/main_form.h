@@ -166,6 +166,9 @@ private:
     std::function<int()> depth_source_;
     std::optional<QSize> host_size_;
     velmora::SettingOverrides overrides_;
+    // A hosted run's viewing size as the settings ask for it; each build
+    // takes the largest one up to it that fits the host's window.
+    int wanted_res_code_ = 0;
     int current_water_edge_ = 0;
     bool building_ = false;
     bool size_changed_ = false; // while building: build again when done

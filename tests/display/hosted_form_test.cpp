@@ -153,8 +153,17 @@ TEST_F(HostedFormTest, AResizedHostGetsTheSceneBuiltForItsNewSize)
     velmora::settings().ImageResCode = 2;
     TMainForm& f = start(QSize(900, 700));
     expect_laid_out_for(f, QSize(900, 700));
+    EXPECT_EQ(velmora::settings().ImageResCode, 2);
+    // Smaller than the viewing sizes asked for: the largest that fits shows
+    // the whole scene; made large again, the size asked for is back.
     f.set_host_size(QSize(400, 300));
     expect_laid_out_for(f, QSize(400, 300));
+    EXPECT_EQ(velmora::settings().ImageResCode, 0);
+    f.set_host_size(QSize(700, 500));
+    expect_laid_out_for(f, QSize(700, 500));
+    EXPECT_EQ(velmora::settings().ImageResCode, 1);
+    f.set_host_size(QSize(900, 700));
+    EXPECT_EQ(velmora::settings().ImageResCode, 2);
 
     // A resize while a build runs (its status lines handle pending events)
     // makes the build run again for the last size.
