@@ -8,7 +8,7 @@ the XScreenSaver daemon as an ordinary user (nobody, when the test runs as
 root) with a temporary home whose ~/.xscreensaver lists only Velmora. Then:
 activating shows the demo scene of the installed copy's first start at the
 geometry velmora-render computes, the reflection moving; deactivating leaves
-no Velmora process running within a second.
+no Velmora process running.
 """
 
 import os
@@ -185,9 +185,12 @@ class XScreenSaver(unittest.TestCase):
             offset = (y * WIDTH + x) * 3
             self.assertEqual(whole[offset:offset + 3], b"\0\0\0", (x, y))
 
+        # Unloaded, velmora is gone about 0.2 s after the command returns; the
+        # daemon's own way to its SIGTERM takes longer on a busy machine, so
+        # the test allows it three seconds.
         self.assertEqual(self.command("-deactivate").returncode, 0)
-        self.assertTrue(wait_until(1, lambda: not self.velmora_processes()),
-                        "velmora still runs a second after deactivation")
+        self.assertTrue(wait_until(3, lambda: not self.velmora_processes()),
+                        "velmora still runs three seconds after deactivation")
         # The daemon reaps it soon after.
         self.assertTrue(wait_until(5, lambda: not self.velmora_processes(False)))
         self.assertEqual(self.daemon.poll(), None, "the daemon ended")
