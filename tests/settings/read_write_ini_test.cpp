@@ -249,6 +249,26 @@ TEST_F(SettingsStore, PictureNamesWithoutAFolderAreTakenFromInstallDir)
     EXPECT_EQ(settings().ImageFileName, "/saver/pond.jpg");
 }
 
+TEST_F(SettingsStore, ValuesReadSurviveASaveAndAReadUnchanged)
+{
+    // A picture name joined to an install folder near the read limit would
+    // pass the limit and be cut on the next read: it stays as it was read.
+    const std::string folder = "/" + std::string(1015, 'd') + "/";
+    // A stray CR after a value (a file edited on another system) is no part
+    // of it, so the next save can write it.
+    read("[Setup]\r\nInstallDir=" + folder
+        + "\r\nImageFileName=pond.jpg\r\n"
+          "NumMultipleImages=1\r\nImageNumber_01=a.jpg\r\nImageDir=/home/u/pics\r\r\n");
+    EXPECT_EQ(settings().ImageFileName, "pond.jpg");
+    EXPECT_EQ(settings().image_entry(1).ImageNumber, folder + "a.jpg");
+    EXPECT_EQ(settings().ImageDir, "/home/u/pics");
+    const Settings first = settings();
+    ASSERT_NO_THROW(write_settings({}));
+    settings() = Settings {};
+    read_settings({});
+    EXPECT_EQ(settings(), first);
+}
+
 TEST_F(SettingsStore, OnlyTrueInAnyCaseReadsAsTrue)
 {
     for (const char* text : { "true", "TRUE", "True", " tRuE " }) {
