@@ -3,8 +3,10 @@
 #include "base/error.h"
 #include "picture/picture.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 extern "C" {
@@ -95,6 +97,13 @@ namespace {
             }
             ++done;
         }
+        return true;
+    }
+
+    bool finish(jpeg_decompress_struct* cinfo, ErrorManager* errors)
+    {
+        if (setjmp(errors->jump))
+            return false;
         jpeg_finish_decompress(cinfo);
         return true;
     }
@@ -105,6 +114,11 @@ namespace {
         std::snprintf(text, sizeof text, "JPEG error #%d", code);
         throw Error(text);
     }
+
+    // Rows decoded per allocation.
+    constexpr int kBandRows = 64;
+    // Memory the library may use for buffers spanning the whole picture.
+    constexpr long kLibraryMemoryBytes = 1024L * 1024 * 1024;
 
     // Owns the decompressor, so it is destroyed on every way out.
     struct Decompressor {
@@ -118,6 +132,10 @@ namespace {
             errors.pub.emit_message = on_emit_message;
             errors.pub.output_message = on_output_message;
             jpeg_create_decompress(&cinfo);
+            // The library's own whole-picture buffers (progressive and
+            // multi-scan pictures) are bounded too; past this it fails
+            // cleanly instead of asking for what a forged header claims.
+            cinfo.mem->max_memory_to_use = kLibraryMemoryBytes;
         }
         Decompressor(const Decompressor&) = delete;
         Decompressor& operator=(const Decompressor&) = delete;
@@ -157,23 +175,42 @@ Bitmap decode_jpeg(const std::uint8_t* data, std::size_t size)
 
     const int width = static_cast<int>(d.cinfo.output_width);
     const int height = static_cast<int>(d.cinfo.output_height);
-    Bitmap bitmap(width, height, PixelFormat::pf24bit);
     const bool cmyk = d.cinfo.out_color_space == JCS_CMYK;
-    std::vector<unsigned char> cmyk_pixels;
-    std::vector<unsigned char*> rows(static_cast<std::size_t>(height));
-    const auto cmyk_row_bytes = static_cast<std::size_t>(width) * 4;
-    if (cmyk)
-        cmyk_pixels.resize(cmyk_row_bytes * static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y)
-        rows[static_cast<std::size_t>(y)] = cmyk
-            ? cmyk_pixels.data() + cmyk_row_bytes * static_cast<std::size_t>(y)
-            : bitmap.row(y);
-    if (!read_rows(&d.cinfo, &d.errors, rows.data(), static_cast<unsigned int>(height)))
+    const auto row_bytes = static_cast<std::size_t>(width) * (cmyk ? 4 : 3);
+    // The header's size is only a claim: a few hundred bytes can declare a
+    // picture of hundreds of megabytes and then end. Rows are therefore
+    // decoded into bands that are allocated as the data reaches them, and
+    // the bitmap is made only once every row has been decoded, so a damaged
+    // file costs memory for the rows it really holds.
+    std::vector<std::vector<unsigned char>> bands;
+    std::vector<unsigned char*> rows;
+    for (int done = 0; done < height;) {
+        const int count = std::min(kBandRows, height - done);
+        auto& band = bands.emplace_back(row_bytes * static_cast<std::size_t>(count));
+        rows.clear();
+        for (int y = 0; y < count; ++y)
+            rows.push_back(band.data() + row_bytes * static_cast<std::size_t>(y));
+        if (!read_rows(&d.cinfo, &d.errors, rows.data(), static_cast<unsigned int>(count)))
+            fail(d.errors.code);
+        done += count;
+    }
+    if (!finish(&d.cinfo, &d.errors))
         fail(d.errors.code);
-    if (cmyk)
-        for (int y = 0; y < height; ++y)
-            cmyk_row_to_bgr(rows[static_cast<std::size_t>(y)], bitmap.row(y), width,
-                d.cinfo.saw_Adobe_marker != FALSE);
+
+    Bitmap bitmap(width, height, PixelFormat::pf24bit);
+    const bool inverted = d.cinfo.saw_Adobe_marker != FALSE;
+    for (std::size_t b = 0; b < bands.size(); ++b) {
+        const int first = static_cast<int>(b) * kBandRows;
+        const int count = std::min(kBandRows, height - first);
+        for (int y = 0; y < count; ++y) {
+            const unsigned char* from = bands[b].data() + row_bytes * static_cast<std::size_t>(y);
+            if (cmyk)
+                cmyk_row_to_bgr(from, bitmap.row(first + y), width, inverted);
+            else
+                std::memcpy(bitmap.row(first + y), from, row_bytes);
+        }
+        std::vector<unsigned char>().swap(bands[b]); // give the band back at once
+    }
     return bitmap;
 }
 

@@ -1,6 +1,7 @@
 #include "base/error.h"
 #include "picture/jpeg_decoder.h"
 #include "picture/picture.h"
+#include "support/peak_memory.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -148,6 +149,25 @@ TEST(Jpeg, DamagedBytesNeverCrash)
         }
     }
     EXPECT_GT(failures, 0);
+}
+
+TEST(Jpeg, MemoryFollowsTheDataNotTheDeclaredSize)
+{
+    // The 48 x 40 picture with its frame header claiming 16384 x 16384: the
+    // data ends after the first rows, and so must the memory it costs.
+    auto forged = bytes_of(kPictures + "f.jpg");
+    std::size_t frame = 0;
+    while (frame + 9 < forged.size() && !(forged[frame] == 0xFF && forged[frame + 1] == 0xC0))
+        ++frame;
+    ASSERT_LT(frame + 9, forged.size());
+    for (const std::size_t at : { frame + 5, frame + 7 }) { // height, width: big-endian
+        forged[at] = 0x40;
+        forged[at + 1] = 0x00;
+    }
+    EXPECT_THROW(decode_jpeg(forged.data(), forged.size()), Error);
+    const long peak = test::peak_mib_of([&] { decode_jpeg(forged.data(), forged.size()); });
+    ASSERT_GT(peak, 0);
+    EXPECT_LT(peak, 100) << "MiB touched for a " << forged.size() << "-byte file";
 }
 
 TEST(Jpeg, EmptyAndForeignFilesFail)
