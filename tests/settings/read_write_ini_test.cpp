@@ -468,3 +468,16 @@ TEST_F(SettingsStore, OnlyARegularFileHoldsSettings)
     EXPECT_TRUE(fs::is_fifo(pipe));
     EXPECT_EQ(folder_listing(root_).size(), 2U) << "no temporary file is left";
 }
+
+TEST_F(SettingsStore, ADirectoryInPlaceOfTheFileReadsDefaultsAndIsNeverReplaced)
+{
+    fs::create_directory(ini_);
+    put_file(ini_ + "/inside", "kept");
+    settings().DelayTimeMS = 5;
+    read_settings({});
+    EXPECT_EQ(settings(), defaults(bin_));
+    EXPECT_EQ(error_text([] { write_settings({}); }), "Unable to write to " + ini_);
+    EXPECT_TRUE(fs::is_directory(ini_));
+    EXPECT_EQ(file_text(ini_ + "/inside"), "kept");
+    EXPECT_EQ(folder_listing(bin_), std::vector<std::string> { "velmora.INI" });
+}
