@@ -58,14 +58,20 @@ namespace {
         const char* what_;
     };
 
+    // Rows a run-length picture may declare beyond twice those its data
+    // describes.
+    constexpr long long kRleSlackRows = 64;
+
     // BMP compressions.
     constexpr std::uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3, kAlphaBitfields = 6;
 
     // Walks a run-length stream (8 or 4 bits per pixel) from `offset`; it
-    // must reach its end-of-bitmap code inside the file.
-    void check_rle(const Fields& f, std::size_t offset, bool four_bit)
+    // must reach its end-of-bitmap code inside the file. Returns the rows the
+    // stream moves through (ends of lines and the rows deltas skip).
+    long long check_rle(const Fields& f, std::size_t offset, bool four_bit)
     {
         std::size_t at = offset;
+        long long rows = 0;
         for (;;) {
             const std::uint8_t count = f.u8(at);
             const std::uint8_t code = f.u8(at + 1);
@@ -74,11 +80,12 @@ namespace {
                 continue; // a run of `count` pixels of one value
             switch (code) {
             case 0: // end of line
+                ++rows;
                 break;
             case 1: // end of bitmap
-                return;
-            case 2: // delta: two more bytes
-                f.need(at, 2);
+                return rows;
+            case 2: // delta: two more bytes, the second the rows skipped
+                rows += f.u8(at + 1);
                 at += 2;
                 break;
             default: { // `code` literal pixels, padded to a 16-bit boundary
@@ -255,9 +262,16 @@ void check_bmp(const Bytes& file)
         break;
     }
     case kRle8:
-    case kRle4:
-        check_rle(f, pixels_at, compression == kRle4);
+    case kRle4: {
+        // Rows after the end code stay blank, but a stream that describes a
+        // few rows of a picture millions of rows high would make the decoder
+        // allocate for rows that no data backs: the memory must follow the
+        // data, so at most twice the rows described (and a few) are taken.
+        const long long rows = check_rle(f, pixels_at, compression == kRle4);
+        if (height > 2 * rows + kRleSlackRows)
+            f.fail("describes far fewer rows than it declares");
         break;
+    }
     default:
         break; // other codings are the decoder's to accept or refuse
     }
