@@ -9,7 +9,8 @@ settings files with every key, and metafiles using the common record types
 the libraries that draw them are not built with coverage instrumentation
 and mutations can only reach what the seeds already touch.
 
-Run it again after changing it; the corpora it writes are committed.
+Run it again after changing it; the corpora it writes are committed. It
+needs cjpeg (libjpeg-turbo-progs) for the JPEG seeds.
 """
 import os
 import shutil
@@ -98,14 +99,19 @@ def jpeg_seeds():
             f.write(b"P6 %d %d 255\n" % (w, h) + b"".join(
                 bytes((x * 10 % 256, y * 15 % 256, (x + y) * 5 % 256))
                 for y in range(h) for x in range(w)))
-        for name, options in (("progressive.jpg", ["-interlace", "JPEG"]),
-                              ("restart.jpg", ["-define", "jpeg:restart-interval=1"]),
-                              ("subsampled.jpg", ["-sampling-factor", "2x2"]),
-                              ("arithmetic.jpg", ["-define", "jpeg:arithmetic-coding=true"])):
+        # cjpeg (libjpeg-turbo-progs) writes the codings the decoder must
+        # know: progressive, arithmetic, restart intervals, 4:4:4 sampling.
+        for name, options in (("progressive.jpg", ["-progressive"]),
+                              ("arithmetic.jpg", ["-arithmetic"]),
+                              ("restart.jpg", ["-restart", "1"]),
+                              ("full_sampling.jpg", ["-sample", "1x1"]),
+                              ("grey_progressive.jpg", ["-grayscale", "-progressive"])):
             target = os.path.join(tmp, name)
-            if subprocess.run(["convert", source, *options, "-quality", "60", "-strip", target],
-                              capture_output=True).returncode == 0:
-                write("jpeg", name, read(target))
+            with open(target, "wb") as out:
+                if subprocess.run(["cjpeg", "-quality", "60", *options, source],
+                                  stdout=out).returncode != 0:
+                    raise SystemExit("cjpeg failed for " + name)
+            write("jpeg", name, read(target))
 
 
 # --- Pictures by extension: first byte 0 BMP, 1 ICO, 2 WMF, 3 EMF ------------
