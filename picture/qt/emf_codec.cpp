@@ -110,14 +110,15 @@ namespace {
         return value;
     }
 
-    // The `count` characters at `at` (16-bit when `wide`), made safe in place
-    // within [begin, end).
-    void keep_as_text(std::vector<char>& bytes, std::size_t begin, std::size_t end, std::size_t at,
+    // The `count` characters at `at` (16-bit when `wide`), made safe in place.
+    // False when they do not lie within their record, [begin, end): such a
+    // string could not be made safe, and the file is refused.
+    bool keep_as_text(std::vector<char>& bytes, std::size_t begin, std::size_t end, std::size_t at,
         std::size_t count, bool wide, bool face_name)
     {
         const std::size_t unit = wide ? 2 : 1;
         if (at < begin || at > end || count > (end - at) / unit)
-            return; // the converter checks the string's place itself
+            return false;
         for (std::size_t k = 0; k < count; ++k) {
             char* p = bytes.data() + at + k * unit;
             const unsigned c = wide ? static_cast<unsigned>(static_cast<unsigned char>(p[0])
@@ -138,10 +139,12 @@ namespace {
             if (wide)
                 p[1] = static_cast<char>(replaced >> 8);
         }
+        return true;
     }
 
-    // Applies keep_as_text to every string of the text and font records.
-    void keep_text_as_text(std::vector<char>& bytes)
+    // Applies keep_as_text to every string of the text and font records;
+    // false when one of them does not lie within its record.
+    bool keep_text_as_text(std::vector<char>& bytes)
     {
         constexpr std::uint32_t kEof = 14, kExtCreateFontW = 82, kExtTextOutA = 83,
                                 kExtTextOutW = 84, kPolyTextOutA = 96, kPolyTextOutW = 97,
@@ -151,46 +154,50 @@ namespace {
             const std::uint32_t type = read32(bytes, at);
             const std::uint32_t size = read32(bytes, at + 4);
             if (size < 8 || size > bytes.size() - at)
-                return; // checked before: cannot happen
+                return false; // checked before: cannot happen
             const std::size_t end = at + size;
             const auto text_at = [&](std::size_t emrtext, bool wide) {
                 if (emrtext + kTextRecord > end)
-                    return;
-                keep_as_text(bytes, at, end, at + read32(bytes, emrtext + 12),
-                    read32(bytes, emrtext + 8), wide, false);
+                    return false;
+                const std::uint32_t count = read32(bytes, emrtext + 8);
+                return count == 0
+                    || keep_as_text(
+                        bytes, at, end, at + read32(bytes, emrtext + 12), count, wide, false);
             };
+            bool kept = true;
             switch (type) {
             case kExtCreateFontW:
-                keep_as_text(bytes, at, end, at + 40, 32, true, true);
+                kept = keep_as_text(bytes, at, end, at + 40, 32, true, true);
                 break;
             case kExtTextOutA:
             case kExtTextOutW:
-                text_at(at + 36, type == kExtTextOutW);
+                kept = text_at(at + 36, type == kExtTextOutW);
                 break;
             case kPolyTextOutA:
             case kPolyTextOutW:
-                if (at + 40 <= end) {
-                    const std::size_t strings = read32(bytes, at + 36);
-                    for (std::size_t k = 0; k < strings && at + 40 + (k + 1) * kTextRecord <= end;
-                         ++k)
-                        text_at(at + 40 + k * kTextRecord, type == kPolyTextOutW);
-                }
+                kept = at + 40 <= end;
+                for (std::size_t k = 0; kept && k < read32(bytes, at + 36); ++k)
+                    kept = text_at(at + 40 + k * kTextRecord, type == kPolyTextOutW);
                 break;
             case kSmallTextOut:
-                if (at + 36 <= end) {
+                kept = at + 36 <= end;
+                if (kept) {
                     const std::uint32_t options = read32(bytes, at + 20);
                     const std::size_t text = at + 36 + ((options & 0x100) ? 0 : 16);
-                    keep_as_text(
+                    kept = keep_as_text(
                         bytes, at, end, text, read32(bytes, at + 16), !(options & 0x200), false);
                 }
                 break;
             default:
                 break;
             }
+            if (!kept)
+                return false;
             if (type == kEof)
-                return;
+                return true;
             at = end;
         }
+        return true;
     }
 
     // The placeholders of keep_as_text back as ">".
@@ -215,7 +222,8 @@ namespace {
         const std::vector<std::uint8_t>& file, std::size_t& length)
     {
         std::vector<char> contents(file.begin(), file.end());
-        keep_text_as_text(contents);
+        if (!keep_text_as_text(contents))
+            throw Error("The enhanced metafile has a damaged text record");
         generatorOptions options {};
         char no_namespace[] = "";
         options.nameSpace = no_namespace;

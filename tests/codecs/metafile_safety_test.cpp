@@ -228,6 +228,16 @@ TEST(MetafileText, TextWithMarkupIsDrawnAsText)
     }
 }
 
+TEST(MetafileText, TextRunningOutOfItsRecordIsRefused)
+{
+    // Its characters beyond the record could not be made safe.
+    Bytes file = emf_with_text(u"]]><rect/>", true);
+    const std::size_t text_record = 108 + 332 + 12; // header, font, selection
+    ASSERT_EQ(file[text_record], 84);
+    set32(file, text_record + 44, 4000); // characters
+    EXPECT_THROW(decode_emf(file), Error);
+}
+
 TEST(MetafileText, TheSvgKeepsOnlyDrawingAndNothingOutsideTheDocument)
 {
     const std::string head = "<svg xmlns=\"http://www.w3.org/2000/svg\" "
