@@ -83,6 +83,19 @@ namespace {
         return true;
     }
 
+    // Whether the coded data of a single-scan picture has ended while rows of
+    // it are still to come. The Huffman decoder warns when that happens; the
+    // arithmetic decoder quietly decodes zeros instead, so a few hundred
+    // bytes could fill a picture of hundreds of megapixels with nothing. The
+    // end of the data has been reached when the decoder stopped at the end
+    // marker before the last row of blocks.
+    bool data_ended(jpeg_decompress_struct* cinfo)
+    {
+        constexpr int kEndOfImage = 0xD9;
+        return !jpeg_has_multiple_scans(cinfo) && cinfo->unread_marker == kEndOfImage
+            && cinfo->input_iMCU_row + 1 < cinfo->total_iMCU_rows;
+    }
+
     bool read_rows(jpeg_decompress_struct* cinfo, ErrorManager* errors, unsigned char* const* rows,
         unsigned int count)
     {
@@ -91,7 +104,7 @@ namespace {
         unsigned int done = 0;
         while (done < count) {
             JSAMPROW row = rows[done];
-            if (jpeg_read_scanlines(cinfo, &row, 1) != 1) {
+            if (jpeg_read_scanlines(cinfo, &row, 1) != 1 || data_ended(cinfo)) {
                 errors->code = JWRN_JPEG_EOF; // no more data: the picture ends early
                 return false;
             }
@@ -118,7 +131,8 @@ namespace {
     // Rows decoded per allocation.
     constexpr int kBandRows = 64;
     // Memory the library may use for buffers spanning the whole picture.
-    constexpr long kLibraryMemoryBytes = 1024L * 1024 * 1024;
+    // Enough for progressive pictures of about 170 megapixels (4:2:0).
+    constexpr long kLibraryMemoryBytes = 512L * 1024 * 1024;
 
     // Owns the decompressor, so it is destroyed on every way out.
     struct Decompressor {

@@ -170,6 +170,23 @@ TEST(Jpeg, MemoryFollowsTheDataNotTheDeclaredSize)
     EXPECT_LT(peak, 100) << "MiB touched for a " << forged.size() << "-byte file";
 }
 
+TEST(Jpeg, ArithmeticDataEndingEarlyIsNoHugePicture)
+{
+    // Found by fuzzing: 239 bytes of arithmetic-coded data for a 10008 x
+    // 18448 picture. The arithmetic decoder fills the rows after the end of
+    // the data with nothing and no warning; they must not be decoded (1 GiB).
+    const auto found = bytes_of(std::string(VELMORA_SOURCE_DIR)
+        + "/tests/fuzz/regressions/jpeg/arithmetic_data_ending_in_a_huge_picture");
+    ASSERT_EQ(found.size(), 239u);
+    EXPECT_THROW(decode_jpeg(found.data(), found.size()), Error);
+    const long peak = test::peak_mib_of([&] { decode_jpeg(found.data(), found.size()); });
+    EXPECT_LT(peak, 100) << "MiB";
+    // Whole arithmetic-coded pictures still decode.
+    const auto whole
+        = bytes_of(std::string(VELMORA_SOURCE_DIR) + "/tests/fuzz/corpus/jpeg/arithmetic.jpg");
+    EXPECT_EQ(decode_jpeg(whole.data(), whole.size()).width(), 24);
+}
+
 TEST(Jpeg, EmptyAndForeignFilesFail)
 {
     TempDir dir;
