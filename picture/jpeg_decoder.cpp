@@ -128,6 +128,9 @@ namespace {
         throw Error(text);
     }
 
+    // Pixels a JPEG file may declare per byte of its size.
+    constexpr long kMaxPixelsPerByte = 4096;
+
     // Rows decoded per allocation.
     constexpr int kBandRows = 64;
     // Memory the library may use for buffers spanning the whole picture.
@@ -184,6 +187,15 @@ Bitmap decode_jpeg(const std::uint8_t* data, std::size_t size)
     if (!start(&d.cinfo, &d.errors, data, static_cast<unsigned long>(size)))
         fail(d.errors.code);
     check_picture_size(d.cinfo.output_width, d.cinfo.output_height);
+    // Huffman coding packs at most 256 pixels into a byte (2 bits for a flat
+    // 8 x 8 block); arithmetic coding does better on flat areas, but a file
+    // declaring more than kMaxPixelsPerByte pixels per byte describes next
+    // to nothing of its picture, whatever the decoder would fill in, and
+    // would cost memory and time for that. The library's own code for a
+    // picture too large is reported.
+    if (static_cast<long double>(d.cinfo.output_width) * d.cinfo.output_height
+        > static_cast<long double>(kMaxPixelsPerByte) * static_cast<long double>(size))
+        fail(JERR_IMAGE_TOO_BIG);
     if (!begin_output(&d.cinfo, &d.errors))
         fail(d.errors.code);
 

@@ -3,6 +3,7 @@
 #include "base/error.h"
 
 #include <QByteArray>
+#include <QRegularExpression>
 #include <QString>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -58,6 +59,39 @@ namespace {
         return only_local_urls(value);
     }
 
+    // A font size no picture needs, which the text renderers cannot take
+    // either (FreeType fails on it, and librsvg then aborts the program).
+    constexpr double kLargestFontSize = 1000;
+
+    QString clamped_size(const QString& number)
+    {
+        bool ok = false;
+        const double size = number.toDouble(&ok);
+        if (ok && size >= 0 && size <= kLargestFontSize)
+            return number;
+        return QString::number(ok && size > kLargestFontSize ? kLargestFontSize : 0);
+    }
+
+    // Font sizes, as an attribute or as a style property, within
+    // [0, kLargestFontSize].
+    QString within_font_sizes(QStringView name, QString value)
+    {
+        if (name == u"font-size")
+            return clamped_size(value.trimmed());
+        if (name != u"style")
+            return value;
+        static const QRegularExpression property(
+            QStringLiteral("(font-size\\s*:\\s*)([-+0-9.eE]+)"));
+        QString out;
+        qsizetype from = 0;
+        for (auto it = property.globalMatch(value); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            out += value.mid(from, m.capturedStart(2) - from) + clamped_size(m.captured(2));
+            from = m.capturedEnd(2);
+        }
+        return out + value.mid(from);
+    }
+
 } // namespace
 
 std::string guarded_svg(std::string_view svg)
@@ -83,7 +117,8 @@ std::string guarded_svg(std::string_view svg)
             out.writeStartElement(in.qualifiedName().toString());
             for (const QXmlStreamAttribute& a : in.attributes())
                 if (safe_attribute(a.qualifiedName(), a.value()))
-                    out.writeAttribute(a.qualifiedName().toString(), a.value().toString());
+                    out.writeAttribute(a.qualifiedName().toString(),
+                        within_font_sizes(a.qualifiedName(), a.value().toString()));
             break;
         case QXmlStreamReader::EndElement:
             if (skipping > 0)

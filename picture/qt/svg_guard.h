@@ -14,8 +14,9 @@ namespace velmora {
 // another kind (with its content), event attributes, and every reference
 // that does not stay inside the document (an href other than "#id" or an
 // embedded "data:image/" picture, a url() other than "url(#id)").
-// Throws velmora::Error when the SVG is not well-formed or declares or uses
-// an entity.
+// Font sizes beyond 1000 units are made 1000: no picture needs them, and
+// the text renderers fail on them. Throws velmora::Error when the SVG is not well-formed or
+// declares or uses an entity.
 std::string guarded_svg(std::string_view svg);
 
 } // namespace velmora

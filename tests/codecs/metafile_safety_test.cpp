@@ -238,6 +238,20 @@ TEST(MetafileText, TextRunningOutOfItsRecordIsRefused)
     EXPECT_THROW(decode_emf(file), Error);
 }
 
+TEST(MetafileText, HugeFontsAreDrawnAtTheLargestSizeInsteadOfEndingTheProgram)
+{
+    // Found by fuzzing: a font two million units high made FreeType fail and
+    // librsvg abort the whole program.
+    Bytes file = emf_with_text(u"Hi", true);
+    ASSERT_EQ(file[108], 82); // the font record follows the header
+    set32(file, 108 + 12, -2000000);
+    EXPECT_NO_THROW(decode_emf(file));
+    const std::string svg = guarded_svg("<svg><text font-size=\"2088555.88\" "
+                                        "style=\"font-size:-3;fill:black\">a</text></svg>");
+    EXPECT_NE(svg.find("font-size=\"1000\""), std::string::npos) << svg;
+    EXPECT_NE(svg.find("font-size:0;fill:black"), std::string::npos) << svg;
+}
+
 TEST(MetafileText, TheSvgKeepsOnlyDrawingAndNothingOutsideTheDocument)
 {
     const std::string head = "<svg xmlns=\"http://www.w3.org/2000/svg\" "
