@@ -39,7 +39,10 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     // Metafile text needs fonts, which need a GUI application.
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static QGuiApplication application(*argc, *argv);
+    // Never destroyed: at exit fontconfig would be shut down under librsvg's
+    // font caches and assert.
+    static QGuiApplication* application = new QGuiApplication(*argc, *argv);
+    static_cast<void>(application);
     velmora::register_platform_codecs();
     return 0;
 }
