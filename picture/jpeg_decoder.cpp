@@ -204,39 +204,31 @@ Bitmap decode_jpeg(const std::uint8_t* data, std::size_t size)
     const bool cmyk = d.cinfo.out_color_space == JCS_CMYK;
     const auto row_bytes = static_cast<std::size_t>(width) * (cmyk ? 4 : 3);
     // The header's size is only a claim: a few hundred bytes can declare a
-    // picture of hundreds of megabytes and then end. Rows are therefore
-    // decoded into bands that are allocated as the data reaches them, and
-    // the bitmap is made only once every row has been decoded, so a damaged
-    // file costs memory for the rows it really holds.
-    std::vector<std::vector<unsigned char>> bands;
-    std::vector<unsigned char*> rows;
+    // picture of hundreds of megabytes and then end. The bitmap is therefore
+    // made without clearing it: the system gives its pages memory only as
+    // decoded rows reach them, so a damaged file costs memory for the rows it
+    // really holds, and a good one is decoded in place, with no second copy.
+    Bitmap bitmap = Bitmap::for_overwrite(width, height, PixelFormat::pf24bit);
+    const bool inverted = d.cinfo.saw_Adobe_marker != FALSE;
+    // CMYK rows are decoded into one band and turned into colours from there.
+    std::vector<unsigned char> band(cmyk ? row_bytes * kBandRows : 0);
+    std::vector<unsigned char*> rows(kBandRows);
     for (int done = 0; done < height;) {
         const int count = std::min(kBandRows, height - done);
-        auto& band = bands.emplace_back(row_bytes * static_cast<std::size_t>(count));
-        rows.clear();
         for (int y = 0; y < count; ++y)
-            rows.push_back(band.data() + row_bytes * static_cast<std::size_t>(y));
+            rows[static_cast<std::size_t>(y)] = cmyk
+                ? band.data() + row_bytes * static_cast<std::size_t>(y)
+                : bitmap.row(done + y);
         if (!read_rows(&d.cinfo, &d.errors, rows.data(), static_cast<unsigned int>(count)))
             fail(d.errors.code);
+        if (cmyk)
+            for (int y = 0; y < count; ++y)
+                cmyk_row_to_bgr(
+                    rows[static_cast<std::size_t>(y)], bitmap.row(done + y), width, inverted);
         done += count;
     }
     if (!finish(&d.cinfo, &d.errors))
         fail(d.errors.code);
-
-    Bitmap bitmap(width, height, PixelFormat::pf24bit);
-    const bool inverted = d.cinfo.saw_Adobe_marker != FALSE;
-    for (std::size_t b = 0; b < bands.size(); ++b) {
-        const int first = static_cast<int>(b) * kBandRows;
-        const int count = std::min(kBandRows, height - first);
-        for (int y = 0; y < count; ++y) {
-            const unsigned char* from = bands[b].data() + row_bytes * static_cast<std::size_t>(y);
-            if (cmyk)
-                cmyk_row_to_bgr(from, bitmap.row(first + y), width, inverted);
-            else
-                std::memcpy(bitmap.row(first + y), from, row_bytes);
-        }
-        std::vector<unsigned char>().swap(bands[b]); // give the band back at once
-    }
     return bitmap;
 }
 
