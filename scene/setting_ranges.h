@@ -16,7 +16,15 @@ struct SettingRange {
     std::int32_t Settings::*field;
     std::int32_t min;
     std::int32_t max;
+    // One value beyond `max` that the display also takes as it is, or
+    // kNoExtraValue. Lets a key grow a new choice while every other value
+    // out of range is clamped as it always was.
+    std::int32_t extra = kNoExtraValue;
+    static constexpr std::int32_t kNoExtraValue = INT32_MIN;
 };
+
+// ImageResCode of "Fit Screen": the scene is fitted to the screen itself.
+inline constexpr std::int32_t kFitScreenResCode = 3;
 
 // Offsets and footing have no upper bound in the dialogs. These limits keep
 // every product with a scale factor inside 32 bits; anything further lies far
@@ -35,7 +43,7 @@ inline constexpr std::array<SettingRange, 15> kSettingRanges { {
     { "NumberOfReflectedImages", &Settings::NumberOfReflectedImages, 3, 15 },
     { "OverlayZoomFactor", &Settings::OverlayZoomFactor, 5, 500 },
     { "BrightnessLevel", &Settings::BrightnessLevel, -200, 200 },
-    { "ImageResCode", &Settings::ImageResCode, 0, 2 },
+    { "ImageResCode", &Settings::ImageResCode, 0, 2, kFitScreenResCode },
     { "OverlayBrightnessLevel", &Settings::OverlayBrightnessLevel, -200, 200 },
     { "OverlayShiftPixels", &Settings::OverlayShiftPixels, 0, INT32_MAX },
     { "OverlayWaveAdjustment", &Settings::OverlayWaveAdjustment, -20, 20 },

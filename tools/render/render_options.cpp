@@ -1,6 +1,7 @@
 #include "tools/render/render_options.h"
 
 #include "base/error.h"
+#include "scene/setting_ranges.h"
 #include "settings/read_write_ini.h"
 
 #include <cstdio>
@@ -27,7 +28,9 @@ namespace {
             return 1;
         if (value == "large")
             return 2;
-        throw Error("--size must be small, medium or large, not '" + value + "'");
+        if (value == "fit")
+            return kFitScreenResCode;
+        throw Error("--size must be small, medium, large or fit, not '" + value + "'");
     }
 
     void screen_size(const std::string& value, RenderOptions& options)
@@ -120,7 +123,8 @@ memory only; no settings file is ever written.
   --edge N              water edge N rows above the picture's bottom; 0 = none
                           e.g. --edge 120
   --size S              viewing size: small (320x200), medium (640x480),
-                        large (800x600)          e.g. --size small
+                        large (800x600), fit (the whole --screen)
+                          e.g. --size small
   --frames N            number of reflection frames (3..15)   e.g. --frames 8
   --brightness N        brightness change of the reflection (-200..200)
                           e.g. --brightness -40
