@@ -8,6 +8,8 @@ PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-s
 libjpeg62-turbo-dev libwmf-dev libemf2svg-dev librsvg2-dev libcrypt-dev libxcb1-dev libxcb-xtest0-dev
 libgtest-dev libgmock-dev libgif-dev giflib-tools imagemagick python3 python3-pil xvfb
 x11-utils fonts-dejavu-core fonts-urw-base35 clang-format"
+# WebP and TIFF pictures are read by Qt's image-format plugins.
+PACKAGES="$PACKAGES qt6-image-formats-plugins"
 missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
