@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "gif/gif_reader.h"
+#include "picture/exif_orientation.h"
 #include "picture/jpeg_decoder.h"
 
 #include <algorithm>
@@ -31,8 +32,8 @@ namespace {
     std::map<std::string, PictureDecoder>& decoders()
     {
         static std::map<std::string, PictureDecoder> table {
-            { "jpg", load_jpeg_file },
-            { "jpeg", load_jpeg_file },
+            { "jpg", load_oriented_jpeg_file },
+            { "jpeg", load_oriented_jpeg_file },
             { "gif", decode_gif_file },
         };
         return table;
