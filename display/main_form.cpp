@@ -316,7 +316,7 @@ void TMainForm::Build(const std::string& file_name, int water_edge)
     Image1->update();
     if (Closing || record.DisableReflection)
         return;
-    if (velmora::copy_frame(frames_, CurrentFrame, scene_.area))
+    if (show_frame(CurrentFrame))
         Image2->update();
 }
 
@@ -387,6 +387,7 @@ void TMainForm::free_reflection_bitmaps()
     if (!FreeAllowed)
         return;
     frames_ = {};
+    ticking_ = {};
 }
 
 void TMainForm::build_reflection_images()
@@ -396,8 +397,12 @@ void TMainForm::build_reflection_images()
     FreeAllowed = true;
     free_reflection_bitmaps();
     FreeAllowed = false;
-    const bool finished = velmora::build_reflection_frames(
-        velmora::frame_build_input(scene_, overlay_, velmora::settings(), hooks()), frames_);
+    const velmora::FrameBuildInput input
+        = velmora::frame_build_input(scene_, overlay_, velmora::settings(), hooks());
+    const bool finished
+        = velmora::frames_per_tick(input.area_width, input.area_height, input.frame_count)
+        ? ticking_.prepare(input)
+        : velmora::build_reflection_frames(input, frames_);
     if (!finished)
         return;
     FreeAllowed = true;
@@ -415,15 +420,28 @@ void TMainForm::Timer1Timer()
     Timer1->stop();
     if (Exporting)
         return; // the export starts the animation again when it ends
-    if (velmora::copy_frame(frames_, CurrentFrame, scene_.area))
+    if (show_frame(CurrentFrame))
         Image2->update();
     ++CurrentFrame;
-    if (CurrentFrame > frames_.built) {
+    if (CurrentFrame > FramesBuilt()) {
         CurrentFrame = 1;
         if (std::uniform_int_distribution<int>(0, 99)(random_) > 60)
             show_random_line();
     }
     Timer1->start();
+}
+
+// Frame k into Image2's bitmap: copied from the strip, or made now when the
+// area was too large to hold all its frames.
+bool TMainForm::show_frame(int k)
+{
+    if (ticking_.count() == 0)
+        return velmora::copy_frame(frames_, k, scene_.area);
+    velmora::Bitmap frame;
+    if (!ticking_.frame(k, frame))
+        return false;
+    velmora::draw_rect(scene_.area, 0, 0, frame, 0, 0, frame.width(), frame.height());
+    return true;
 }
 
 void TMainForm::show_random_line()

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 
 namespace velmora {
@@ -51,6 +52,14 @@ namespace {
 
         bool run()
         {
+            prepare();
+            return build_frames();
+        }
+
+        // Everything every frame is made from: the reflection source with
+        // the overlay drawn in, brightness applied.
+        void prepare()
+        {
             out_.strip = Bitmap();
             out_.frame = Bitmap();
             out_.built = 0;
@@ -61,7 +70,36 @@ namespace {
                         - picture_.height()
                     >= 0;
             make_source();
-            return build_frames();
+        }
+
+        // Builds frame s (0-based) of `count` into out_.frame, after prepare.
+        bool build_frame(int s, int count)
+        {
+            Bitmap& frame = out_.frame;
+            frame = Bitmap(width_, height_, PixelFormat::pf24bit);
+            const int source_height = source_.height();
+            const auto row_bytes = static_cast<std::size_t>(std::min(width_, source_.width())) * 3;
+            const long double phase = wave_phase(s, count);
+            for (int i = 0; i < height_; ++i) {
+                if (closing())
+                    return false;
+                if (row_bytes == 0 || source_height == 0)
+                    continue;
+                const int v = wave_offset(
+                    source_height, i, in_.wave_shape, in_.wave_speed, phase, kFrameWaveAmplitude);
+                const long long shifted = static_cast<long long>(i) + v;
+                // A row the wave moves outside the source stays unshifted. The
+                // area can be taller than the source (one row, under a full-height
+                // reflection); its rows beyond the source then repeat the source's
+                // last row, the one farthest from the water edge, so no row
+                // outside the source is ever read and every frame is fully drawn.
+                long long from = (shifted >= 0 && shifted < source_height) ? shifted : i;
+                from = std::min<long long>(from, source_height - 1);
+                std::memcpy(frame.row(i), source_.row(static_cast<int>(from)), row_bytes);
+            }
+            if (active_)
+                draw_overlay(frame, s, count);
+            return true;
         }
 
     private:
@@ -118,36 +156,6 @@ namespace {
             return true;
         }
 
-        // Builds frame s of `count` into out_.frame; false when closing.
-        bool build_frame(int s, int count)
-        {
-            Bitmap& frame = out_.frame;
-            frame = Bitmap(width_, height_, PixelFormat::pf24bit);
-            const int source_height = source_.height();
-            const auto row_bytes = static_cast<std::size_t>(std::min(width_, source_.width())) * 3;
-            const long double phase = wave_phase(s, count);
-            for (int i = 0; i < height_; ++i) {
-                if (closing())
-                    return false;
-                if (row_bytes == 0 || source_height == 0)
-                    continue;
-                const int v = wave_offset(
-                    source_height, i, in_.wave_shape, in_.wave_speed, phase, kFrameWaveAmplitude);
-                const long long shifted = static_cast<long long>(i) + v;
-                // A row the wave moves outside the source stays unshifted. The
-                // area can be taller than the source (one row, under a full-height
-                // reflection); its rows beyond the source then repeat the source's
-                // last row, the one farthest from the water edge, so no row
-                // outside the source is ever read and every frame is fully drawn.
-                long long from = (shifted >= 0 && shifted < source_height) ? shifted : i;
-                from = std::min<long long>(from, source_height - 1);
-                std::memcpy(frame.row(i), source_.row(static_cast<int>(from)), row_bytes);
-            }
-            if (active_)
-                draw_overlay(frame, s, count);
-            return true;
-        }
-
         void draw_overlay(Bitmap& frame, int s, int count)
         {
             const Bitmap& overlay = *overlay_.bitmap;
@@ -183,6 +191,68 @@ namespace {
     };
 
 } // namespace
+
+struct FrameSequence::Impl {
+    explicit Impl(const FrameBuildInput& input)
+        : in(input)
+        , builder(in, frames)
+    {
+    }
+    FrameBuildInput in;
+    FrameStrip frames;
+    Builder builder;
+};
+
+FrameSequence::FrameSequence() = default;
+FrameSequence::~FrameSequence() = default;
+FrameSequence::FrameSequence(FrameSequence&&) noexcept = default;
+FrameSequence& FrameSequence::operator=(FrameSequence&&) noexcept = default;
+
+bool FrameSequence::prepare(const FrameBuildInput& input)
+{
+    impl_.reset();
+    if (input.closing && input.closing())
+        return false;
+    try {
+        auto impl = std::make_unique<Impl>(input);
+        // Frames are made when shown, long after the build: nothing may stop them then.
+        impl->in.closing = {};
+        impl->in.status = {};
+        impl->builder.prepare();
+        impl_ = std::move(impl);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+int FrameSequence::count() const
+{
+    return impl_ ? std::max(impl_->in.frame_count, 0) : 0;
+}
+
+bool FrameSequence::frame(int k, Bitmap& out)
+{
+    if (k < 1 || k > count())
+        return false;
+    try {
+        impl_->builder.build_frame(k - 1, impl_->in.frame_count);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    out = std::move(impl_->frames.frame);
+    return true;
+}
+
+long long frame_strip_bytes(int area_width, int area_height, int frame_count)
+{
+    return 3LL * std::max(area_width, 0) * std::max(area_height, 0) * std::max(frame_count, 0);
+}
+
+bool frames_per_tick(int area_width, int area_height, int frame_count)
+{
+    return frame_strip_bytes(area_width, area_height, frame_count) > kMaxFrameStripBytes;
+}
 
 bool build_reflection_frames(const FrameBuildInput& input, FrameStrip& out)
 {
