@@ -141,3 +141,12 @@ Bitmap load_picture(const std::string& path)
 }
 
 } // namespace velmora
+
+namespace velmora {
+
+bool has_picture_decoder(const std::string& path)
+{
+    return decoders().count(extension_of(path)) > 0;
+}
+
+} // namespace velmora
