@@ -25,6 +25,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 
 using velmora::Settings;
@@ -275,8 +276,9 @@ void TMainForm::Build(const std::string& file_name, int water_edge)
 
     std::optional<velmora::Scene> scene;
     try {
+        const QSize device = device_pixels(size());
         scene = velmora::assemble_scene(
-            std::move(picture), water_edge, record, width(), height(), hooks());
+            std::move(picture), water_edge, record, device.width(), device.height(), hooks());
     } catch (const velmora::Error& e) {
         inform(e.what());
         BuildFailed = true;
@@ -291,10 +293,10 @@ void TMainForm::Build(const std::string& file_name, int water_edge)
     ScaleFactor = scene_.ScaleFactor;
     const int w1 = scene_.picture.width();
     const int h1 = scene_.picture.height();
-    Image1->setGeometry(0, 0, w1, h1);
-    Image2->setGeometry(0, h1, scene_.area.width(), scene_.area.height());
-    Panel1->setGeometry(
-        scene_.panel.left, scene_.panel.top, scene_.panel.width, scene_.panel.height);
+    Image1->setGeometry(logical_pixels(QRect(0, 0, w1, h1)));
+    Image2->setGeometry(logical_pixels(QRect(0, h1, scene_.area.width(), scene_.area.height())));
+    Panel1->setGeometry(logical_pixels(
+        QRect(scene_.panel.left, scene_.panel.top, scene_.panel.width, scene_.panel.height)));
     Image1->update();
     Image2->update();
 
@@ -318,6 +320,24 @@ void TMainForm::Build(const std::string& file_name, int water_edge)
         return;
     if (show_frame(CurrentFrame))
         Image2->update();
+}
+
+// On a screen that scales (a device-pixel ratio above 1) the scene is fitted
+// to the screen's device pixels and drawn one bitmap pixel to one device
+// pixel, never scaled a second time.
+QSize TMainForm::device_pixels(QSize logical) const
+{
+    const qreal ratio = devicePixelRatioF();
+    return { qRound(logical.width() * ratio), qRound(logical.height() * ratio) };
+}
+
+QRect TMainForm::logical_pixels(QRect device) const
+{
+    const qreal ratio = devicePixelRatioF();
+    const auto at = [ratio](int v) { return static_cast<int>(std::floor(v / ratio)); };
+    const auto end = [ratio](int v) { return static_cast<int>(std::ceil(v / ratio)); };
+    return QRect(QPoint(at(device.left()), at(device.top())),
+        QPoint(end(device.left() + device.width()) - 1, end(device.top() + device.height()) - 1));
 }
 
 void TMainForm::clear_probe_pixels()

@@ -131,6 +131,8 @@ private:
     // A reflection area too large for a strip gets its frames made per tick.
     velmora::FrameSequence ticking_;
     bool show_frame(int k);
+    QSize device_pixels(QSize logical) const;
+    QRect logical_pixels(QRect device) const;
     std::optional<velmora::Color> probe_pixel_;
     std::function<int()> depth_source_;
     std::optional<QSize> host_size_;
