@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "base/error.h"
+
 #include <charconv>
 
 namespace velmora {
@@ -28,6 +30,44 @@ namespace {
         return first == "-" + name || first == "--" + name;
     }
 
+    // What the parameters say to a screen-saver host's eyes.
+    struct HostParameters {
+        bool root = false;
+        bool window_switch = false;
+        std::string window; // the value after the window switch
+        bool only_overrides = true; // nothing but setting overrides
+        SettingOverrides overrides;
+    };
+
+    HostParameters read_host_parameters(const std::vector<std::string>& parameters)
+    {
+        HostParameters found;
+        for (std::size_t i = 0; i < parameters.size(); ++i) {
+            const std::string name = upper_case(parameters[i]);
+            if (is_switch(name, "ROOT")) {
+                found.root = true;
+                found.only_overrides = false;
+                continue;
+            }
+            if (is_switch(name, "WINDOW-ID")) {
+                found.window_switch = true;
+                found.only_overrides = false;
+                if (i + 1 < parameters.size())
+                    found.window = upper_case(parameters[++i]);
+                continue;
+            }
+            bool known = false;
+            try {
+                known = read_setting_override(parameters, i, found.overrides);
+            } catch (const Error&) {
+                known = true; // an override without a usable value is left out
+            }
+            if (!known)
+                found.only_overrides = false;
+        }
+        return found;
+    }
+
 } // namespace
 
 StartRequest parse_command_line(
@@ -44,19 +84,19 @@ StartRequest parse_command_line(
     if (selects(first, 'C') || first.empty())
         request.mode = kConfigure;
 
-    if (is_switch(first, "ROOT")) {
+    const HostParameters host = read_host_parameters(parameters);
+    if (host.window_switch) {
+        request.host = Host::window;
+        request.host_window = parse_host_window_id(host.window);
+    } else if (host.root || (host.only_overrides && !host_variable.empty())) {
         request.host = host_variable.empty() ? Host::root : Host::window;
         if (!host_variable.empty())
             request.host_window = parse_host_window_id(host_variable);
-    } else if (is_switch(first, "WINDOW-ID")) {
-        request.host = Host::window;
-        request.host_window = parse_host_window_id(request.window);
-    } else if (parameters.empty() && !host_variable.empty()) {
-        request.host = Host::window;
-        request.host_window = parse_host_window_id(host_variable);
     }
-    if (request.host != Host::none)
+    if (request.host != Host::none) {
         request.mode = kRun;
+        request.overrides = host.overrides;
+    }
     return request;
 }
 

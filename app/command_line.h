@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/run_mode.h"
+#include "settings/setting_overrides.h"
 
 #include <cstdint>
 #include <optional>
@@ -28,6 +29,8 @@ struct StartRequest {
     // The host's window for Host::window; nothing when the id given is not
     // a window id, which leaves nothing to draw into.
     std::optional<std::uint32_t> host_window;
+    // A hosted run's settings given on the command line, for this run only.
+    SettingOverrides overrides;
 
     bool operator==(const StartRequest&) const = default;
 };
@@ -41,11 +44,15 @@ struct StartRequest {
 // "/c:1234" configures and a handle glued to the switch is not read.
 //
 // A host of the X desktop starts the saver with "--root" or "--window-id
-// <id>" first (a single dash works too), or with no parameters and the
+// <id>" anywhere among the parameters (a single dash works too), or with the
 // window in its environment variable XSCREENSAVER_WINDOW, passed here as
-// `host_variable` (empty when unset). Any of these selects a hosted run; the
-// variable also names the window for "--root", since a host that runs one
-// copy per monitor gives each copy its own window there.
+// `host_variable` (empty when unset), and no parameters but setting
+// overrides. Any of these selects a hosted run; the variable also names the
+// window for "--root", since a host that runs one copy per monitor gives
+// each copy its own window there. In a hosted run the setting overrides
+// (--picture, --edge, --size, ...) are read from the original parameters;
+// every other parameter, and an override with a value it cannot take, is
+// ignored: a host shows a saver that ends at once as broken.
 StartRequest parse_command_line(
     const std::vector<std::string>& parameters, const std::string& host_variable = {});
 

@@ -5,6 +5,7 @@
 
 #include "app/application.h"
 #include "app/command_line.h"
+#include "app/first_start.h"
 #include "app/preview.h"
 #include "dialogs/about_box.h"
 #include "dialogs/locate_form.h"
@@ -59,7 +60,8 @@ int change_password(int& argc, char** argv, const std::string& window)
 // Runs the saver inside a host's window until the host ends it with SIGTERM
 // (or SIGINT) or destroys the window; both are an orderly end. The host runs
 // one copy per monitor, so there is no instance guard, and it owns input and
-// the password. Without a window to draw into the run fails at once.
+// the password. Without a window to draw into the run fails at once. Setting
+// overrides of the command line apply to this run only.
 int run_hosted(int& argc, char** argv, const StartRequest& request)
 {
     const std::unique_ptr<X11Connection> x = X11Connection::open();
@@ -85,6 +87,7 @@ int run_hosted(int& argc, char** argv, const StartRequest& request)
     TAboutBox about;
     about.setAttribute(Qt::WA_QuitOnClose, false);
     form.set_hosted(QSize(size->width, size->height));
+    form.set_overrides(request.overrides);
     form.winId();
     form.windowHandle()->setParent(host.get());
 
@@ -94,14 +97,25 @@ int run_hosted(int& argc, char** argv, const StartRequest& request)
     };
     QObject::connect(&termination, &TerminationSignals::received, &form, end);
     QTimer watch;
+    // The host may resize its window (a settings window's preview does):
+    // the scene follows.
     QObject::connect(&watch, &QTimer::timeout, &form, [&] {
-        if (window_state(*x, *id) == WindowState::gone)
+        const std::optional<WindowSize> now = window_size(*x, *id);
+        if (!now || window_state(*x, *id) == WindowState::gone)
             end();
+        else
+            form.set_host_size(QSize(now->width, now->height));
     });
     watch.start(200);
     form.show();
     QApplication::exec();
     return 0;
+}
+
+// The saver's own run covers every monitor.
+void cover_every_monitor(QWidget& main_form)
+{
+    static_cast<TMainForm&>(main_form).cover_every_monitor();
 }
 
 // Forms of the application, in creation order; they live until the program
@@ -139,6 +153,8 @@ int main(int argc, char** argv)
     run_mode = request.mode;
     if (run_mode == kChangePassword)
         return change_password(argc, argv, request.window);
+    if (run_mode != kPreview)
+        provide_first_settings(demo_scene_folder(VELMORA_DATA_FROM_PROGRAM));
     if (request.host != Host::none)
         return run_hosted(argc, argv, request);
 
@@ -175,6 +191,7 @@ int main(int argc, char** argv)
         forms.add<TLocateForm>();
     } else {
         forms.add<TMainForm>();
+        cover_every_monitor(forms.main());
     }
     forms.add<TAboutBox>();
     forms.main().show();

@@ -1,20 +1,22 @@
-// Speed and memory of the saver's heavy work, each set against a reference
-// measured in the same run on the same data, so the ratios stay comparable
-// from one machine (or one busy moment) to the next.
+// Speed of the saver's heavy work, each figure set against the library or
+// the floor a developer would otherwise reach for, measured in the same run,
+// on the same data, interleaved (ours, reference, ours, reference ...) and
+// best of several rounds, so that a busy machine slows both alike.
 //
-//   frame build   build_reflection_frames, 800 x 600 area, 12 frames,
-//                 against copying the same bytes row by row with memcpy
-//   GIF export    build_reflection_gif + SaveToMemory, 320 x 200 scene,
-//                 12 frames, against one checksum pass over the composites
-//   GIF read      decode_gif on those bytes, against the same checksum pass
-//   memory        peak resident size after building the 800 x 600 x 12
-//                 scene, against the bytes the frame strip needs
+//   velmora_bench figures DATA   in-process figures, one "FIG|..." line each
+//   velmora_bench scene FILE     builds the whole scene of FILE at the large
+//                                viewing size with 15 frames, as the saver does
+//   velmora_bench scaling DATA   scene build and reference decode per size
+//
+// bench/run drives all three and turns the lines into bench/RESULTS.md.
 
 #include "gif/frame_export.h"
 #include "gif/gif_image.h"
-#include "gif/gif_reader.h"
 #include "imaging/bitmap.h"
 #include "imaging/frame_builder.h"
+#include "picture/jpeg_decoder.h"
+#include "picture/picture.h"
+#include "scene/scene.h"
 #include "settings/read_write_ini.h"
 
 #include <algorithm>
@@ -25,50 +27,130 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <gif_lib.h>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <turbojpeg.h>
 #include <vector>
 
 namespace {
 
 using velmora::Bitmap;
+using Bytes = std::vector<std::uint8_t>;
 
-constexpr int kFrames = 12;
-constexpr int kDisplayWidth = 800;
-constexpr int kDisplayHeight = 600;
-// The GIF scene: picture above, reflection area below, 320 x 200 together.
-constexpr int kGifWidth = 320;
-constexpr int kGifPictureHeight = 120;
-constexpr int kGifAreaHeight = 80;
-// Best of this many runs; the references are cheap, so they get more runs
-// to find their floor.
-constexpr int kRuns = 10;
-constexpr int kReferenceRuns = 40;
-// A darker reflection, so the brightness pass is part of what is timed.
-constexpr int kBrightness = -30;
+constexpr int kFrames = 15;
+constexpr int kAreaWidth = 800;
+constexpr int kAreaHeight = 600;
+constexpr int kBrightness = -30; // a darker reflection, so the brightness pass is timed
 
-// Keeps results observable so the compiler cannot drop the work.
 volatile std::uint32_t g_sink = 0;
 
-template <class Work> double best_ms(int runs, Work&& work)
+void require(bool ok, const std::string& what)
 {
-    double best = std::numeric_limits<double>::infinity();
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        const std::chrono::duration<double, std::milli> took
-            = std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count());
+    if (!ok) {
+        std::fprintf(stderr, "velmora_bench: %s\n", what.c_str());
+        std::exit(1);
+    }
+}
+
+double now_ms()
+{
+    return std::chrono::duration<double, std::milli>(
+        std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+template <class Work> double time_ms(Work&& work)
+{
+    const double start = now_ms();
+    work();
+    return now_ms() - start;
+}
+
+// Ours and the reference alternately, `rounds` times; the best of each.
+struct Pair {
+    double ours = std::numeric_limits<double>::infinity();
+    double reference = std::numeric_limits<double>::infinity();
+};
+
+template <class Ours, class Reference>
+Pair interleaved(int rounds, Ours&& ours, Reference&& reference)
+{
+    Pair best;
+    for (int r = 0; r < rounds; ++r) {
+        best.ours = std::min(best.ours, time_ms(ours));
+        best.reference = std::min(best.reference, time_ms(reference));
     }
     return best;
 }
 
-// A picture with the variety of a photograph: smooth gradients, a wave
-// pattern and fine noise, so the palette, the dithering and the GIF encoder
-// meet many colours and few long runs.
+// One figure for bench/run: name, our time, the reference's, its name, the
+// target ratio and a note.
+void figure(const std::string& name, const Pair& p, const std::string& reference, double target,
+    const std::string& note = {})
+{
+    std::printf("FIG|%s|%.4f|%.4f|%s|%.3f|%s\n", name.c_str(), p.ours, p.reference,
+        reference.c_str(), target, note.c_str());
+    std::fflush(stdout);
+}
+
+Bytes read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    require(static_cast<bool>(in), "cannot read " + path);
+    Bytes bytes(static_cast<std::size_t>(in.tellg()));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    require(static_cast<bool>(in), "cannot read " + path);
+    return bytes;
+}
+
+// ---------------------------------------------------------------- JPEG
+
+// The reference decoder: libjpeg-turbo's TurboJPEG API straight to BGR
+// rows, the layout of our bitmaps.
+std::unique_ptr<std::uint8_t[]> turbo_decode(const Bytes& jpeg, int& width, int& height)
+{
+    tjhandle tj = tjInitDecompress();
+    require(tj != nullptr, "tjInitDecompress failed");
+    int subsamp = 0, colorspace = 0;
+    require(tjDecompressHeader3(tj, jpeg.data(), static_cast<unsigned long>(jpeg.size()), &width,
+                &height, &subsamp, &colorspace)
+            == 0,
+        "tjDecompressHeader3 failed");
+    const int pitch = (width * 3 + 3) / 4 * 4;
+    // A buffer as a caller of the library would take it: not cleared first.
+    std::unique_ptr<std::uint8_t[]> out(
+        new std::uint8_t[static_cast<std::size_t>(pitch) * static_cast<std::size_t>(height)]);
+    require(tjDecompress2(tj, jpeg.data(), static_cast<unsigned long>(jpeg.size()), out.get(),
+                width, pitch, height, TJPF_BGR, 0)
+            == 0,
+        "tjDecompress2 failed");
+    tjDestroy(tj);
+    return out;
+}
+
+void bench_jpeg(const std::string& data)
+{
+    const std::string path = data + "/photo_24mp.jpg";
+    int w = 0, h = 0;
+    const Pair p = interleaved(
+        5,
+        [&] {
+            const Bitmap b = velmora::load_jpeg_file(path);
+            g_sink = g_sink + b.row(b.height() - 1)[0];
+        },
+        [&] {
+            const auto bgr = turbo_decode(read_file(path), w, h);
+            g_sink = g_sink + bgr[0];
+        });
+    figure("JPEG load 6000x4000", p, "tjDecompress2 BGR", 1.05);
+}
+
+// ---------------------------------------------------------------- frames
+
 Bitmap make_picture(int width, int height, std::uint32_t seed)
 {
     Bitmap picture(width, height);
@@ -81,18 +163,15 @@ Bitmap make_picture(int width, int height, std::uint32_t seed)
             state ^= state << 5;
             const int noise = static_cast<int>(state & 0x1F) - 16;
             const double wave = std::sin(x * 0.05) * std::cos(y * 0.07);
-            const int red = x * 255 / width + noise;
-            const int green = y * 255 / height + noise / 2;
-            const int blue = static_cast<int>(128 + 100 * wave) + noise;
-            *p++ = static_cast<std::uint8_t>(std::clamp(blue, 0, 255));
-            *p++ = static_cast<std::uint8_t>(std::clamp(green, 0, 255));
-            *p++ = static_cast<std::uint8_t>(std::clamp(red, 0, 255));
+            *p++ = static_cast<std::uint8_t>(
+                std::clamp(static_cast<int>(128 + 100 * wave) + noise, 0, 255));
+            *p++ = static_cast<std::uint8_t>(std::clamp(y * 255 / height + noise / 2, 0, 255));
+            *p++ = static_cast<std::uint8_t>(std::clamp(x * 255 / width + noise, 0, 255));
         }
     }
     return picture;
 }
 
-// The frame build the display runs for a scene, wave values as shipped.
 velmora::FrameBuildInput build_input(Bitmap& picture, int area_width, int area_height)
 {
     const velmora::Settings defaults = velmora::default_settings();
@@ -107,195 +186,411 @@ velmora::FrameBuildInput build_input(Bitmap& picture, int area_width, int area_h
     return input;
 }
 
-void require(bool ok, const char* what)
+void bench_frames()
 {
-    if (!ok) {
-        std::fprintf(stderr, "velmora_bench: %s\n", what);
-        std::exit(1);
-    }
-}
+    Bitmap picture = make_picture(kAreaWidth, kAreaHeight, 0x2545F491u);
+    const velmora::FrameBuildInput input = build_input(picture, kAreaWidth, kAreaHeight);
+    velmora::FrameStrip frames;
+    // The floor: every output byte written once with memcpy, row by row,
+    // into a strip of the same size that already exists.
+    Bitmap strip(kAreaWidth * kFrames, kAreaHeight);
+    const auto row_bytes = static_cast<std::size_t>(kAreaWidth) * 3;
+    const Pair build = interleaved(
+        40,
+        [&] {
+            require(velmora::build_reflection_frames(input, frames) && frames.built == kFrames,
+                "frame build stopped early");
+        },
+        [&] {
+            for (int s = 0; s < kFrames; ++s)
+                for (int y = 0; y < kAreaHeight; ++y)
+                    std::memcpy(strip.row(y) + static_cast<std::size_t>(s) * row_bytes,
+                        picture.row(kAreaHeight - 1 - y), row_bytes);
+            g_sink = g_sink + strip.row(0)[0];
+        });
+    figure("frame build 800x600 x15", build, "memcpy of the output", 3.0);
 
-void print_line(const char* name, double ms, const char* reference, double reference_ms,
-    const std::string& extra = {})
-{
-    std::printf("%-14s %9.3f ms   %-18s %8.3f ms   ratio %7.2f%s\n", name, ms, reference,
-        reference_ms, ms / reference_ms, extra.c_str());
-}
-
-// Adler-32 (the checksum of zlib streams): a real per-byte pass whose
-// running sums cannot be skipped.
-struct Adler32 {
-    std::uint32_t a = 1;
-    std::uint32_t b = 0;
-
-    void add(const std::uint8_t* data, std::size_t size)
-    {
-        constexpr std::uint32_t kMod = 65521;
-        // 5552 bytes is the most the sums can take before they overflow.
-        constexpr std::size_t kBlock = 5552;
-        while (size > 0) {
-            const std::size_t n = std::min(size, kBlock);
-            for (std::size_t i = 0; i < n; ++i) {
-                a += data[i];
-                b += a;
+    // One animation step: a frame from the strip onto the shown picture.
+    Bitmap area(kAreaWidth, kAreaHeight);
+    int k = 0;
+    constexpr int kSteps = 30;
+    const Pair step = interleaved(
+        40,
+        [&] {
+            for (int i = 0; i < kSteps; ++i) {
+                k = k % kFrames + 1;
+                velmora::copy_frame(frames, k, area);
             }
-            a %= kMod;
-            b %= kMod;
-            data += n;
-            size -= n;
-        }
-    }
-    std::uint32_t value() const { return (b << 16) | a; }
-};
-
-void bench_frame_build()
-{
-    Bitmap picture = make_picture(kDisplayWidth, kDisplayHeight, 0x2545F491u);
-    // The builder draws the overlay onto the picture; there is none here, so
-    // one picture serves every run unchanged.
-    const velmora::FrameBuildInput input = build_input(picture, kDisplayWidth, kDisplayHeight);
-
-    velmora::FrameStrip frames;
-    const double build_ms = best_ms(kRuns, [&] {
-        require(velmora::build_reflection_frames(input, frames), "frame build stopped early");
-    });
-    require(frames.built == kFrames, "frame build made too few frames");
-    g_sink = g_sink + frames.strip.row(kDisplayHeight - 1)[0];
-
-    // The floor of any frame builder: every byte of every frame written once,
-    // row by row, into a strip of the same size that already exists.
-    Bitmap strip(kDisplayWidth * kFrames, kDisplayHeight);
-    const auto row_bytes = static_cast<std::size_t>(kDisplayWidth) * 3;
-    const double copy_ms = best_ms(kReferenceRuns, [&] {
-        for (int s = 0; s < kFrames; ++s)
-            for (int y = 0; y < kDisplayHeight; ++y)
-                std::memcpy(strip.row(y) + static_cast<std::size_t>(s) * row_bytes,
-                    picture.row(kDisplayHeight - 1 - y), row_bytes);
-        g_sink = g_sink + strip.row(0)[0];
-    });
-
-    char extra[128];
-    std::snprintf(extra, sizeof extra, "   %.3f ms per frame (display wants 12 well under 1000 ms)",
-        build_ms / kFrames);
-    print_line("frame build", build_ms, "memcpy rows", copy_ms, extra);
+            g_sink = g_sink + area.row(0)[0];
+        },
+        [&] {
+            for (int i = 0; i < kSteps; ++i) {
+                k = k % kFrames + 1;
+                const std::size_t x = static_cast<std::size_t>(k - 1) * row_bytes;
+                for (int y = 0; y < kAreaHeight; ++y)
+                    std::memcpy(area.row(y), frames.strip.row(y) + x, row_bytes);
+            }
+            g_sink = g_sink + area.row(0)[0];
+        });
+    figure("animation step 800x600", { step.ours / kSteps, step.reference / kSteps },
+        "memcpy of one frame", 2.0);
 }
 
-void bench_gif()
-{
-    Bitmap picture = make_picture(kGifWidth, kGifPictureHeight, 0x9E3779B9u);
-    velmora::FrameStrip frames;
-    require(
-        velmora::build_reflection_frames(build_input(picture, kGifWidth, kGifAreaHeight), frames),
-        "frame build for the GIF scene stopped early");
+// ---------------------------------------------------------------- GIF
 
+struct MemoryReader {
+    const Bytes* bytes;
+    std::size_t at = 0;
+};
+
+int read_memory(GifFileType* gif, GifByteType* out, int count)
+{
+    auto* r = static_cast<MemoryReader*>(gif->UserData);
+    const std::size_t n
+        = std::min<std::size_t>(static_cast<std::size_t>(count), r->bytes->size() - r->at);
+    std::memcpy(out, r->bytes->data() + r->at, n);
+    r->at += n;
+    return static_cast<int>(n);
+}
+
+// giflib: the whole file slurped, then the first frame composited onto a
+// 24-bit BGR screen (background colour first), as a viewer shows it.
+Bytes giflib_first_frame(const Bytes& file, int& local_tables, int& frames)
+{
+    MemoryReader reader { &file };
+    int error = 0;
+    GifFileType* gif = DGifOpen(&reader, read_memory, &error);
+    require(gif != nullptr, "DGifOpen failed");
+    require(DGifSlurp(gif) == GIF_OK, "DGifSlurp failed");
+    frames = gif->ImageCount;
+    local_tables = 0;
+    for (int i = 0; i < gif->ImageCount; ++i)
+        local_tables += gif->SavedImages[i].ImageDesc.ColorMap != nullptr;
+    const int sw = gif->SWidth, sh = gif->SHeight;
+    const int pitch = (sw * 3 + 3) / 4 * 4;
+    Bytes screen(static_cast<std::size_t>(pitch) * static_cast<std::size_t>(sh));
+    const SavedImage& first = gif->SavedImages[0];
+    const ColorMapObject* map
+        = first.ImageDesc.ColorMap ? first.ImageDesc.ColorMap : gif->SColorMap;
+    if (gif->SColorMap && gif->SBackGroundColor < gif->SColorMap->ColorCount) {
+        const GifColorType bg = gif->SColorMap->Colors[gif->SBackGroundColor];
+        for (int y = 0; y < sh; ++y) {
+            std::uint8_t* p = screen.data() + static_cast<std::size_t>(y) * pitch;
+            for (int x = 0; x < sw; ++x, p += 3) {
+                p[0] = bg.Blue;
+                p[1] = bg.Green;
+                p[2] = bg.Red;
+            }
+        }
+    }
+    const GifImageDesc& d = first.ImageDesc;
+    for (int y = 0; y < d.Height && d.Top + y < sh; ++y) {
+        const GifByteType* in = first.RasterBits + static_cast<std::size_t>(y) * d.Width;
+        std::uint8_t* p = screen.data() + static_cast<std::size_t>(d.Top + y) * pitch + d.Left * 3;
+        for (int x = 0; x < d.Width && d.Left + x < sw; ++x, p += 3) {
+            const GifColorType c = map->Colors[in[x] < map->ColorCount ? in[x] : 0];
+            p[0] = c.Blue;
+            p[1] = c.Green;
+            p[2] = c.Red;
+        }
+    }
+    DGifCloseFile(gif, &error);
+    return screen;
+}
+
+void bench_gif_read(const std::string& data, const std::string& file, const std::string& label)
+{
+    const std::string path = data + "/" + file;
+    int local_tables = 0, frames = 0;
+    const Pair p = interleaved(
+        5,
+        [&] {
+            const Bitmap b = velmora::load_picture(path);
+            g_sink = g_sink + b.row(0)[0];
+        },
+        [&] {
+            const Bytes screen = giflib_first_frame(read_file(path), local_tables, frames);
+            g_sink = g_sink + screen[0];
+        });
+    figure("GIF read: " + label, p, "DGifSlurp + first frame", 1.0,
+        std::to_string(frames) + " frames, " + std::to_string(local_tables) + " local tables");
+}
+
+struct MemoryWriter {
+    Bytes out;
+};
+
+int write_memory(GifFileType* gif, const GifByteType* in, int count)
+{
+    auto* w = static_cast<MemoryWriter*>(gif->UserData);
+    w->out.insert(w->out.end(), in, in + count);
+    return count;
+}
+
+ColorMapObject* giflib_map(const velmora::TGIFColorMap& map)
+{
+    if (map.count() == 0)
+        return nullptr;
+    const int size = 1 << velmora::color_bits(map.count());
+    ColorMapObject* object = GifMakeMapObject(size, nullptr);
+    for (int i = 0; i < size; ++i) {
+        const velmora::Color c = i < map.count() ? map[i] : 0;
+        object->Colors[i] = GifColorType { static_cast<GifByteType>(velmora::color_red(c)),
+            static_cast<GifByteType>(velmora::color_green(c)),
+            static_cast<GifByteType>(velmora::color_blue(c)) };
+    }
+    return object;
+}
+
+// giflib's encoder on the same indexed frames: screen, tables and every
+// frame's rows through EGifPutLine.
+Bytes giflib_encode(const velmora::TGIFImage& image)
+{
+    MemoryWriter writer;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&writer, write_memory, &error);
+    require(gif != nullptr, "EGifOpen failed");
+    EGifSetGifVersion(gif, true);
+    ColorMapObject* global = giflib_map(image.global_color_map());
+    require(EGifPutScreenDesc(gif, image.header().width, image.header().height,
+                global ? global->BitsPerPixel : 8, image.header().background_index, global)
+            == GIF_OK,
+        "EGifPutScreenDesc failed");
+    for (int f = 0; f < image.frame_count(); ++f) {
+        const velmora::TGIFSubImage& frame = image.frame(f);
+        if (!frame.has_image())
+            continue;
+        ColorMapObject* local = giflib_map(frame.color_map());
+        require(EGifPutImageDesc(
+                    gif, frame.left(), frame.top(), frame.width(), frame.height(), false, local)
+                == GIF_OK,
+            "EGifPutImageDesc failed");
+        for (int y = 0; y < frame.height(); ++y)
+            require(EGifPutLine(gif,
+                        const_cast<GifPixelType*>(
+                            frame.data().data() + static_cast<std::size_t>(y) * frame.width()),
+                        frame.width())
+                    == GIF_OK,
+                "EGifPutLine failed");
+        GifFreeMapObject(local);
+    }
+    GifFreeMapObject(global);
+    require(EGifCloseFile(gif, &error) == GIF_OK, "EGifCloseFile failed");
+    return std::move(writer.out);
+}
+
+void bench_gif_write(const std::string& data, const std::string& file, const std::string& label)
+{
+    velmora::TGIFImage image;
+    image.LoadFromMemory(read_file(data + "/" + file));
+    Bytes ours, theirs;
+    const Pair p = interleaved(
+        5, [&] { ours = image.SaveToMemory(); }, [&] { theirs = giflib_encode(image); });
+    char note[160];
+    std::snprintf(note, sizeof note, "size %zu vs %zu bytes (%+.1f %%, target <= +2 %%)",
+        ours.size(), theirs.size(), 100.0 * (double(ours.size()) / double(theirs.size()) - 1.0));
+    figure("GIF write: " + label, p, "EGifPutLine", 1.0, note);
+}
+
+// The largest scene a GIF is made of, 15 frames, with its frames built.
+struct ExportScene {
+    Bitmap picture;
+    velmora::FrameStrip frames;
     velmora::ReflectionScene scene;
-    scene.picture = &picture;
-    scene.frame_strip = &frames.strip;
-    scene.frames_built = frames.built;
-    scene.area_width = kGifWidth;
-    scene.area_height = kGifAreaHeight;
-    scene.delay_ms = velmora::default_settings().DelayTimeMS;
-
-    std::vector<std::uint8_t> bytes;
-    const double export_ms
-        = best_ms(kRuns, [&] { bytes = velmora::build_reflection_gif(scene)->SaveToMemory(); });
-
-    Bitmap decoded;
-    const double read_ms = best_ms(kRuns, [&] { decoded = velmora::decode_gif(bytes); });
-    require(decoded.width() == kGifWidth && decoded.height() == kGifPictureHeight + kGifAreaHeight,
-        "the exported GIF does not read back at the scene's size");
-
-    // Every pixel of every composite the export works from (the picture with
-    // reflection frame k below it), visited once.
-    const auto picture_row = static_cast<std::size_t>(kGifWidth) * 3;
-    const double checksum_ms = best_ms(kReferenceRuns, [&] {
-        Adler32 sum;
-        for (int k = 0; k < frames.built; ++k) {
-            for (int y = 0; y < kGifPictureHeight; ++y)
-                sum.add(picture.row(y), picture_row);
-            for (int y = 0; y < kGifAreaHeight; ++y)
-                sum.add(
-                    frames.strip.row(y) + static_cast<std::size_t>(k) * picture_row, picture_row);
-        }
-        g_sink = g_sink + sum.value();
-    });
-
-    const std::string size = "   " + std::to_string(bytes.size()) + " bytes";
-    print_line("GIF export", export_ms, "checksum pass", checksum_ms, size);
-    print_line("GIF read", read_ms, "checksum pass", checksum_ms);
-}
-
-// VmHWM and VmRSS of this process in bytes.
-struct Resident {
-    long long peak = 0;
-    long long now = 0;
 };
 
-Resident read_resident()
+std::unique_ptr<ExportScene> export_scene()
 {
-    Resident r;
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    long long kib = 0;
-    while (status >> key) {
-        if (key == "VmHWM:" && status >> kib)
-            r.peak = kib * 1024;
-        else if (key == "VmRSS:" && status >> kib)
-            r.now = kib * 1024;
-    }
-    return r;
+    constexpr int w = velmora::kMaxGIFSceneWidth;
+    constexpr int h2 = 80;
+    constexpr int h1 = velmora::kMaxGIFSceneHeight - h2;
+    auto e = std::make_unique<ExportScene>();
+    e->picture = make_picture(w, h1, 0x9E3779B9u);
+    require(velmora::build_reflection_frames(build_input(e->picture, w, h2), e->frames),
+        "frame build for the GIF scene stopped early");
+    e->scene.picture = &e->picture;
+    e->scene.frame_strip = &e->frames.strip;
+    e->scene.frames_built = e->frames.built;
+    e->scene.area_width = w;
+    e->scene.area_height = h2;
+    e->scene.delay_ms = 50;
+    return e;
 }
 
-// Builds the scene in a child process, so the peak belongs to this build
-// alone and not to whatever the other measurements left in the heap.
-void bench_memory()
+// The F12 export: palette, dithering and merging (build_reflection_gif)
+// against the encoding (SaveToMemory) of what they made.
+void bench_export()
 {
-    int fds[2];
-    require(pipe(fds) == 0, "no pipe for the memory measurement");
-    const pid_t child = fork();
-    require(child >= 0, "no child for the memory measurement");
-    if (child == 0) {
-        close(fds[0]);
-        Resident result[2];
-        result[0] = read_resident();
-        {
-            Bitmap picture = make_picture(kDisplayWidth, kDisplayHeight, 0x2545F491u);
-            velmora::FrameStrip frames;
-            const bool ok = velmora::build_reflection_frames(
-                build_input(picture, kDisplayWidth, kDisplayHeight), frames);
-            result[1] = read_resident();
-            if (!ok || frames.built != kFrames)
-                _exit(2);
-        }
-        const bool sent = write(fds[1], result, sizeof result) == sizeof result;
-        _exit(sent ? 0 : 3);
-    }
-    close(fds[1]);
-    Resident result[2];
-    const bool got = read(fds[0], result, sizeof result) == sizeof result;
-    close(fds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    require(got && WIFEXITED(status) && WEXITSTATUS(status) == 0, "the memory measurement failed");
+    const std::unique_ptr<ExportScene> e = export_scene();
+    std::unique_ptr<velmora::TGIFImage> gif;
+    Bytes bytes;
+    const Pair p = interleaved(
+        5, [&] { gif = velmora::build_reflection_gif(e->scene); },
+        [&] { bytes = gif->SaveToMemory(); });
+    char note[200];
+    std::snprintf(note, sizeof note,
+        "%dx%d, %d frames: palette+dither+merge %.1f ms, encoding %.1f ms, %zu bytes",
+        e->picture.width(), e->picture.height() + e->scene.area_height, e->frames.built, p.ours,
+        p.reference, bytes.size());
+    figure("F12 export 323x203 x15 (split)", p, "its encoding alone", 0.0, note);
+}
 
-    const double strip_bytes = 1.0 * kDisplayWidth * kDisplayHeight * 3 * kFrames;
-    const double mib = 1024.0 * 1024.0;
-    const double peak = static_cast<double>(result[1].peak);
-    const double grown = static_cast<double>(result[1].peak - result[0].now);
-    std::printf("%-14s %9.2f MiB  strip needs %8.2f MiB   ratio %7.2f   (%.2f MiB above the "
-                "%.2f MiB at start: ratio %.2f)\n",
-        "peak resident", peak / mib, strip_bytes / mib, peak / strip_bytes, grown / mib,
-        static_cast<double>(result[0].now) / mib, grown / strip_bytes);
+// One side of a figure alone, `runs` times, for instruction counts under
+// callgrind: ours (our loader, any picture) or the reference library
+// (giflib for .gif, TurboJPEG otherwise).
+int run_only(const std::string& side, const std::string& path, int runs)
+{
+    const bool gif = path.size() > 4 && path.compare(path.size() - 4, 4, ".gif") == 0;
+    int a = 0, b = 0;
+    for (int r = 0; r < runs; ++r) {
+        if (side == "ours")
+            g_sink = g_sink + velmora::load_picture(path).row(0)[0];
+        else if (gif)
+            g_sink = g_sink + giflib_first_frame(read_file(path), a, b)[0];
+        else
+            g_sink = g_sink + turbo_decode(read_file(path), a, b)[0];
+    }
+    return 0;
+}
+
+// Only the export, `runs` times: what callgrind profiles.
+int run_export_only(int runs)
+{
+    const std::unique_ptr<ExportScene> e = export_scene();
+    for (int r = 0; r < runs; ++r)
+        g_sink = g_sink + velmora::build_reflection_gif(e->scene)->SaveToMemory().size();
+    return 0;
+}
+
+// ---------------------------------------------------------------- scene
+
+std::optional<velmora::BuiltScene> scene_of(const std::string& path)
+{
+    velmora::Settings record = velmora::default_settings();
+    record.ImageFileName = path;
+    record.ImageResCode = 2; // the large viewing size
+    record.NumberOfReflectedImages = kFrames;
+    record.Overlay = false;
+    record.MultipleMode = false;
+    return velmora::build_scene(path, 0, record, 1920, 1080, {});
+}
+
+int run_scene(const std::string& path)
+{
+    const std::optional<velmora::BuiltScene> built = scene_of(path);
+    require(built && built->frames.built == kFrames, "the scene was not built");
+    std::printf("scene %dx%d + %dx%d, %d frames\n", built->scene.picture.width(),
+        built->scene.picture.height(), built->scene.area.width(), built->scene.area.height(),
+        built->frames.built);
+    return 0;
+}
+
+// A hash of every frame byte for several wave settings and area shapes: two
+// builds of the program must print the same lines when a speed-up keeps the
+// frames as they were.
+int run_strip_hashes()
+{
+    struct Case {
+        int width, height, area_height, brightness;
+        long double shape, speed;
+    };
+    const Case cases[] = { { 800, 600, 600, -30, 17, 30 }, { 800, 600, 601, 0, 17, 30 },
+        { 640, 400, 200, 25, -17, -30 }, { 500, 333, 267, -30, 0.1L, 100 },
+        { 320, 120, 80, 60, 100, -100 }, { 17, 9, 10, 0, 3, 5 } };
+    for (const Case& c : cases) {
+        Bitmap picture = make_picture(c.width, c.height, 0x51ED270Bu);
+        velmora::FrameBuildInput input = build_input(picture, c.width, c.area_height);
+        input.brightness = c.brightness;
+        input.wave_shape = c.shape;
+        input.wave_speed = c.speed;
+        velmora::FrameStrip frames;
+        require(velmora::build_reflection_frames(input, frames), "frame build stopped early");
+        std::uint64_t hash = 1469598103934665603u;
+        const auto bytes = static_cast<std::size_t>(frames.strip.width()) * 3;
+        for (int y = 0; y < frames.strip.height(); ++y)
+            for (std::size_t k = 0; k < bytes; ++k)
+                hash = (hash ^ frames.strip.row(y)[k]) * 1099511628211u;
+        std::printf("%dx%d area %d brightness %d shape %g speed %g: %016llx\n", c.width, c.height,
+            c.area_height, c.brightness, static_cast<double>(c.shape), static_cast<double>(c.speed),
+            static_cast<unsigned long long>(hash));
+    }
+    return 0;
+}
+
+// Only the frame build, `runs` times: what callgrind profiles.
+int run_build_only(int runs)
+{
+    Bitmap picture = make_picture(kAreaWidth, kAreaHeight, 0x2545F491u);
+    const velmora::FrameBuildInput input = build_input(picture, kAreaWidth, kAreaHeight);
+    velmora::FrameStrip frames;
+    for (int r = 0; r < runs; ++r)
+        require(velmora::build_reflection_frames(input, frames) && frames.built == kFrames,
+            "frame build stopped early");
+    return 0;
+}
+
+int run_scaling(const std::string& data)
+{
+    for (const int mp : { 1, 2, 4, 8, 12, 16, 20, 24 }) {
+        const std::string path = data + "/scale_" + std::to_string(mp) + "mp.jpg";
+        int w = 0, h = 0;
+        const Pair p = interleaved(
+            5,
+            [&] {
+                const auto built = scene_of(path);
+                require(built && built->frames.built == kFrames, "scene failed");
+            },
+            [&] {
+                const auto bgr = turbo_decode(read_file(path), w, h);
+                g_sink = g_sink + bgr[0];
+            });
+        std::printf("SCALE|%.3f|%.4f|%.4f\n", w * double(h) / 1e6, p.ours, p.reference);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+int run_figures(const std::string& data)
+{
+    bench_frames();
+    bench_jpeg(data);
+    bench_gif_read(data, "gif_photo.gif", "4000x2250 photo, 256 colours");
+    bench_gif_read(data, "gif_interlaced.gif", "4000x2250 interlaced");
+    bench_gif_read(data, "gif_anim100.gif", "100-frame animation");
+    bench_gif_read(data, "gif_local.gif", "local colour tables");
+    bench_gif_write(data, "gif_photo.gif", "4000x2250 photo");
+    bench_gif_write(data, "gif_anim100.gif", "100-frame animation");
+    bench_gif_write(data, "gif_local.gif", "local colour tables");
+    bench_export();
+    return 0;
 }
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
-    std::printf("velmora_bench: best of %d runs (references best of %d)\n", kRuns, kReferenceRuns);
-    // First, while this process is still small.
-    bench_memory();
-    bench_frame_build();
-    bench_gif();
-    return 0;
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (argc == 3 && command == "figures")
+        return run_figures(argv[2]);
+    if (argc == 3 && command == "scene")
+        return run_scene(argv[2]);
+    if (argc == 3 && command == "scaling")
+        return run_scaling(argv[2]);
+    if (argc == 5 && command == "only")
+        return run_only(argv[2], argv[3], std::atoi(argv[4]));
+    if (argc == 3 && command == "export-only")
+        return run_export_only(std::atoi(argv[2]));
+    if (argc == 2 && command == "strip-hashes")
+        return run_strip_hashes();
+    if (argc == 3 && command == "build-only")
+        return run_build_only(std::atoi(argv[2]));
+    if (argc == 2 && command == "frames") {
+        bench_frames();
+        return 0;
+    }
+    std::fprintf(stderr,
+        "usage: velmora_bench figures DATA | scene FILE | scaling DATA | frames | build-only N | "
+        "export-only N\n"
+        "(bench/run makes DATA and runs them all)\n");
+    return 2;
 }

@@ -24,6 +24,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -154,7 +155,104 @@ void TMainForm::set_hosted(const QSize& host_size)
 
 QRect TMainForm::covered_area() const
 {
-    return host_size_ ? QRect(QPoint(0, 0), *host_size_) : primary_screen_geometry();
+    if (host_size_)
+        return QRect(QPoint(0, 0), *host_size_);
+    return screen_ ? screen_->geometry() : primary_screen_geometry();
+}
+
+void TMainForm::cover_every_monitor()
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    QScreen* primary = QGuiApplication::primaryScreen();
+    if (screens.size() < 2 || !primary || hosted() || leader_ || !followers_.empty())
+        return;
+    screen_ = primary;
+    cover_screen();
+    for (QScreen* monitor : screens) {
+        if (monitor == primary)
+            continue;
+        auto form = std::make_unique<TMainForm>();
+        form->setAttribute(Qt::WA_QuitOnClose, false);
+        form->leader_ = this;
+        form->screen_ = monitor;
+        // Monitors of one desktop share the windows' coordinates; a monitor
+        // that is an X screen of its own also needs the window created there.
+        form->setScreen(monitor);
+        // Its scene comes from this form's start sequence, not its own.
+        form->FirstActivation = false;
+        form->setCursor(Qt::BlankCursor);
+        form->cover_screen();
+        followers_.push_back(std::move(form));
+    }
+}
+
+void TMainForm::build_other_monitors(const std::string& file_name, int water_edge)
+{
+    for (const auto& form : followers_) {
+        form->Timer1->stop();
+        form->Panel1->hide();
+    }
+    for (const auto& form : followers_) {
+        if (Closing)
+            return;
+        form->CurrentFileName = file_name;
+        form->CurrentImageIndex = CurrentImageIndex;
+        form->Build(file_name, water_edge);
+    }
+}
+
+void TMainForm::animate_other_monitors()
+{
+    const Settings s = velmora::within_ranges(velmora::settings());
+    for (const auto& form : followers_) {
+        if (Closing || form->Closing || form->BuildFailed)
+            continue;
+        form->FrameCount = FrameCount;
+        form->Timer1->setInterval(s.DelayTimeMS);
+        if (!(s.DisableReflection && s.MultipleMode))
+            form->Timer1->start();
+        form->Panel1->show();
+    }
+}
+
+bool TMainForm::adopt_scene(const std::string& file_name, int water_edge)
+{
+    const TMainForm* leader = leader_ ? leader_ : this;
+    std::vector<const TMainForm*> forms { leader };
+    for (const auto& form : leader->followers_)
+        forms.push_back(form.get());
+    for (const TMainForm* other : forms) {
+        if (other == this || !other->built_for_ || other->built_for_->size != size()
+            || other->built_for_->file_name != file_name
+            || other->built_for_->water_edge != water_edge
+            // Frames made per tick belong to their own form; a screen of
+            // another scale needs its own device pixels.
+            || other->ticking_.count() > 0 || other->devicePixelRatioF() != devicePixelRatioF())
+            continue;
+        scene_ = other->scene_;
+        overlay_ = {};
+        overlay_.bitmap = other->overlay_.bitmap
+            ? std::make_unique<velmora::Bitmap>(*other->overlay_.bitmap)
+            : nullptr;
+        overlay_.reflection = other->overlay_.reflection
+            ? std::make_unique<velmora::Bitmap>(*other->overlay_.reflection)
+            : nullptr;
+        overlay_.x = other->overlay_.x;
+        overlay_.y = other->overlay_.y;
+        overlay_.failed = other->overlay_.failed;
+        overlay_.reflection_fits = other->overlay_.reflection_fits;
+        overlay_.xparent_color = other->overlay_.xparent_color;
+        overlay_.xparent_color_24 = other->overlay_.xparent_color_24;
+        overlay_.colors_probed = other->overlay_.colors_probed;
+        OverlayFailed = other->OverlayFailed;
+        frames_ = other->frames_;
+        FreeAllowed = true;
+        lay_out_scene();
+        finish_scene();
+        built_for_ = other->built_for_;
+        return true;
+    }
+    return false;
 }
 
 void TMainForm::cover_screen()
@@ -205,6 +303,12 @@ void TMainForm::FormActivate()
         return;
     }
     velmora::set_display_depth(depth); // GIF pictures are decoded for this screen
+    // Every monitor goes black at once; the others show the picture once
+    // this form has built it.
+    for (const auto& form : followers_) {
+        form->show();
+        form->raise();
+    }
     OverlayFailed = false;
     Timer1->stop();
     Timer2->stop();
@@ -221,6 +325,8 @@ void TMainForm::FormActivate()
             return;
         }
     }
+    velmora::apply_setting_overrides(overrides_, record);
+    wanted_res_code_ = record.ImageResCode;
     const Settings s = velmora::within_ranges(record);
     FrameCount = s.NumberOfReflectedImages;
 
@@ -232,6 +338,9 @@ void TMainForm::FormActivate()
     // A close request during the first build has closed the window already;
     // showing it again would bring back a saver the user has left.
     if (BuildFailed || Closing)
+        return;
+    build_other_monitors(CurrentFileName, first.water_edge);
+    if (Closing)
         return;
 
     move(covered_area().topLeft());
@@ -247,6 +356,7 @@ void TMainForm::FormActivate()
         set_screensaver_running(true);
         take_input();
     }
+    animate_other_monitors();
     if (s.MultipleMode && s.NumMultipleImages > 1)
         Timer2->start();
 }
@@ -256,14 +366,74 @@ void TMainForm::FormActivate()
 
 void TMainForm::Build(const std::string& file_name, int water_edge)
 {
+    // A window size that changes during a build (its status lines process
+    // pending events) makes the build run again for the final size.
+    const bool outer = !building_;
+    building_ = true;
+    do {
+        size_changed_ = false;
+        build_once(file_name, water_edge);
+    } while (outer && size_changed_ && !Closing);
+    if (outer)
+        building_ = false;
+}
+
+void TMainForm::set_host_size(const QSize& host_size)
+{
+    if (!hosted() || *host_size_ == host_size || Closing)
+        return;
+    host_size_ = host_size;
+    cover_screen();
+    // The first build has not begun, or is under way: it takes the new size.
+    if (FirstActivation)
+        return;
+    if (building_) {
+        size_changed_ = true;
+        return;
+    }
+    rebuild();
+}
+
+void TMainForm::rebuild()
+{
+    Timer1->stop();
+    Timer2->stop();
+    Build(CurrentFileName, current_water_edge_);
+    if (BuildFailed || Closing)
+        return;
+    const Settings s = velmora::within_ranges(velmora::settings());
+    if (!(s.DisableReflection && s.MultipleMode))
+        Timer1->start();
+    if (s.MultipleMode && s.NumMultipleImages > 1)
+        Timer2->start();
+    Panel1->show();
+}
+
+void TMainForm::build_once(const std::string& file_name, int water_edge)
+{
+    current_water_edge_ = water_edge;
+    built_for_.reset();
     cover_screen();
     Settings& record = velmora::settings();
+    if (hosted()) {
+        // A host's window may be far smaller than a screen (a settings
+        // window's preview): a smaller viewing size shows the whole scene
+        // there instead of its middle. Only this run's record changes.
+        int code = std::clamp(wanted_res_code_, 0, 2);
+        while (code > 0
+            && (velmora::viewing_size(code).width > width()
+                || velmora::viewing_size(code).height > height()))
+            --code;
+        record.ImageResCode = code;
+    }
     if (!velmora::use_image_bottom_applies(record, water_edge))
         record.UseImageBottom = false;
     overlay_ = {};
 
-    show_status("Loading Main image " + file_name + "...");
     BuildFailed = false;
+    if (adopt_scene(file_name, water_edge))
+        return;
+    show_status("Loading Main image " + file_name + "...");
     velmora::Bitmap picture;
     try {
         picture = velmora::load_main_picture(file_name);
@@ -290,15 +460,7 @@ void TMainForm::Build(const std::string& file_name, int water_edge)
     // be shown leaves the previous scene of the slide show intact. The old
     // frames go with the next frame build.
     scene_ = std::move(*scene);
-    ScaleFactor = scene_.ScaleFactor;
-    const int w1 = scene_.picture.width();
-    const int h1 = scene_.picture.height();
-    Image1->setGeometry(logical_pixels(QRect(0, 0, w1, h1)));
-    Image2->setGeometry(logical_pixels(QRect(0, h1, scene_.area.width(), scene_.area.height())));
-    Panel1->setGeometry(logical_pixels(
-        QRect(scene_.panel.left, scene_.panel.top, scene_.panel.width, scene_.panel.height)));
-    Image1->update();
-    Image2->update();
+    lay_out_scene();
 
     if (!record.MultipleMode) {
         show_status("Building Overlay...");
@@ -311,12 +473,32 @@ void TMainForm::Build(const std::string& file_name, int water_edge)
         build_reflection_images();
     if (Closing)
         return;
+    finish_scene();
+    if (!Closing)
+        built_for_ = BuiltFor { file_name, water_edge, size() };
+}
+
+void TMainForm::lay_out_scene()
+{
+    ScaleFactor = scene_.ScaleFactor;
+    const int w1 = scene_.picture.width();
+    const int h1 = scene_.picture.height();
+    Image1->setGeometry(logical_pixels(QRect(0, 0, w1, h1)));
+    Image2->setGeometry(logical_pixels(QRect(0, h1, scene_.area.width(), scene_.area.height())));
+    Panel1->setGeometry(logical_pixels(
+        QRect(scene_.panel.left, scene_.panel.top, scene_.panel.width, scene_.panel.height)));
+    Image1->update();
+    Image2->update();
+}
+
+void TMainForm::finish_scene()
+{
     show_status("");
     show_status(status_banner());
     CurrentFrame = 1;
     clear_probe_pixels();
     Image1->update();
-    if (Closing || record.DisableReflection)
+    if (Closing || velmora::settings().DisableReflection)
         return;
     if (show_frame(CurrentFrame))
         Image2->update();
@@ -489,6 +671,7 @@ void TMainForm::Timer2Timer()
     show_status("Building image " + entry.ImageNumber);
     record.UseImageBottom = entry.UseImageBottom;
     Build(entry.ImageNumber, entry.ImageShiftNumber);
+    build_other_monitors(entry.ImageNumber, entry.ImageShiftNumber);
     // A failed picture does not stop the slide show; a close request does.
     if (Closing)
         return;
@@ -496,6 +679,7 @@ void TMainForm::Timer2Timer()
         Timer1->start();
     Timer2->start();
     Panel1->show();
+    animate_other_monitors();
 }
 
 // ---------------------------------------------------------------------------
@@ -562,18 +746,25 @@ void TMainForm::save_images()
 // ---------------------------------------------------------------------------
 // Input and exit
 
+// The form of another monitor hands its input to the form that owns the
+// saver's input, in that form's coordinates.
 void TMainForm::keyPressEvent(QKeyEvent* event)
 {
-    FormKeyDown(event->key());
+    (leader_ ? leader_ : this)->FormKeyDown(event->key());
 }
 
 void TMainForm::mousePressEvent(QMouseEvent*)
 {
-    FormMouseDown();
+    (leader_ ? leader_ : this)->FormMouseDown();
 }
 
 void TMainForm::mouseMoveEvent(QMouseEvent* event)
 {
+    if (leader_) {
+        const QPoint p = leader_->mapFromGlobal(event->globalPosition()).toPoint();
+        leader_->FormMouseMove(p.x(), p.y());
+        return;
+    }
     const QPoint p = event->position().toPoint();
     FormMouseMove(p.x(), p.y());
 }
@@ -670,10 +861,16 @@ void TMainForm::FormClose()
     Closing = true;
     Timer1->stop();
     Timer2->stop();
-    if (!hosted())
+    if (!hosted() && !leader_)
         set_screensaver_running(false);
     release_input();
     resize(width(), 100);
+    for (const auto& form : followers_) {
+        if (!form->Closing) {
+            form->Closing = true;
+            form->close();
+        }
+    }
 }
 
 void TMainForm::take_input()
@@ -696,7 +893,9 @@ void TMainForm::release_input()
 
 void TMainForm::inform(const std::string& text)
 {
-    if (hosted()) {
+    // The form of another monitor builds what its leader has built already:
+    // the leader has shown any message that matters.
+    if (hosted() || leader_) {
         show_status(text);
         return;
     }

@@ -3,15 +3,19 @@
 #include "imaging/frame_builder.h"
 #include "scene/overlay_setup.h"
 #include "scene/scene.h"
+#include "settings/setting_overrides.h"
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 class BitmapView;
 class QLabel;
+class QScreen;
 class QTimer;
 
 // The saver's full-screen window: builds the scene for the current picture,
@@ -67,6 +71,23 @@ public:
     // could answer a message box. Called once, before the form shows.
     void set_hosted(const QSize& host_size);
     bool hosted() const { return host_size_.has_value(); }
+    // The host resized its window: the scene is built again for the new
+    // size (at the end of a build under way, when there is one).
+    void set_host_size(const QSize& host_size);
+    // Settings given on the command line, applied on top of the settings
+    // file each time it is read, in memory only.
+    void set_overrides(const velmora::SettingOverrides& overrides) { overrides_ = overrides; }
+
+    // Makes the saver cover every monitor: this form the primary one, and
+    // one more form for each other monitor, showing the same picture laid
+    // out for that monitor's size. The other forms build nothing on their
+    // own (a scene is built once per distinct monitor size), hand all input
+    // to this form, and close with it, so the password is asked once. With
+    // one monitor nothing changes. Called once, before the form shows, in
+    // the saver's own full-screen run.
+    void cover_every_monitor();
+    // The forms of the other monitors.
+    const std::vector<std::unique_ptr<TMainForm>>& monitor_forms() const { return followers_; }
 
     // Replaces the screen's colour depth (tests of the 8-bit display check).
     // An empty function restores the screen's own depth.
@@ -124,6 +145,19 @@ private:
     // The screen's geometry, or the host window's area in a hosted run.
     QRect covered_area() const;
     void show_random_line();
+    void build_once(const std::string& file_name, int water_edge);
+    // Takes the finished scene of another monitor's form of the same size
+    // for the same picture, instead of building it again. False when there
+    // is none.
+    bool adopt_scene(const std::string& file_name, int water_edge);
+    void lay_out_scene();
+    void finish_scene();
+    // The other monitors show the picture this form has just built.
+    void build_other_monitors(const std::string& file_name, int water_edge);
+    void animate_other_monitors();
+    // Builds the shown picture again for a changed window size and starts
+    // its animation as the first build does.
+    void rebuild();
 
     velmora::Scene scene_; // Image1's and Image2's bitmaps
     velmora::OverlayState overlay_; // OverlayBitmap, OverlayReflectionBitmap
@@ -136,6 +170,26 @@ private:
     std::optional<velmora::Color> probe_pixel_;
     std::function<int()> depth_source_;
     std::optional<QSize> host_size_;
+    velmora::SettingOverrides overrides_;
+    // A hosted run's viewing size as the settings ask for it; each build
+    // takes the largest one up to it that fits the host's window.
+    int wanted_res_code_ = 0;
+    int current_water_edge_ = 0;
+    bool building_ = false;
+    bool size_changed_ = false; // while building: build again when done
+    // Several monitors: the monitor this form covers; the form that owns
+    // input, the password and the slide show (for the forms of the other
+    // monitors); the forms of the other monitors (for that form).
+    QScreen* screen_ = nullptr;
+    TMainForm* leader_ = nullptr;
+    std::vector<std::unique_ptr<TMainForm>> followers_;
+    // What the shown scene was built for, when it was built to its end.
+    struct BuiltFor {
+        std::string file_name;
+        int water_edge = 0;
+        QSize size;
+    };
+    std::optional<BuiltFor> built_for_;
     bool input_taken_ = false;
     bool close_after_export_ = false;
     std::mt19937 random_ { std::random_device {}() };

@@ -89,6 +89,13 @@ bool TGIFCodeReader::fill_byte()
 int TGIFCodeReader::read(int width)
 {
     while (bit_count_ < width) {
+        if (block_left_ > 0) {
+            // Within a sub-block (never longer than what is left): no checks.
+            bits_ |= static_cast<std::uint32_t>(in_.read_byte()) << bit_count_;
+            bit_count_ += 8;
+            --block_left_;
+            continue;
+        }
         if (!fill_byte()) {
             warn_("Decoder bit buffer under-run");
             return -1;
@@ -128,14 +135,13 @@ namespace {
 
         void put(std::uint8_t value)
         {
-            t_.pixels[static_cast<std::size_t>(y_) * static_cast<std::size_t>(t_.width)
-                + static_cast<std::size_t>(x_)]
-                = value;
+            row_[x_] = value;
             if (++x_ < t_.width)
                 return;
             x_ = 0;
             if (!t_.interlaced) {
                 done_ = ++y_ >= t_.height;
+                row_ += t_.width;
                 return;
             }
             static constexpr int kStart[4] = { 0, 4, 2, 1 };
@@ -148,6 +154,7 @@ namespace {
                 }
                 y_ = kStart[pass_];
             }
+            row_ = t_.pixels + static_cast<std::size_t>(y_) * static_cast<std::size_t>(t_.width);
         }
 
     private:
@@ -156,6 +163,7 @@ namespace {
         int x_ = 0;
         int y_ = 0;
         int pass_ = 0;
+        std::uint8_t* row_ = t_.pixels; // row y_
     };
 
     constexpr std::uint16_t kNoCode = 0xFFFF;

@@ -109,6 +109,24 @@ Bitmap::Bitmap(int width, int height, PixelFormat format)
     set_size(width, height);
 }
 
+Bitmap Bitmap::for_overwrite(int width, int height, PixelFormat format)
+{
+    Bitmap bitmap;
+    bitmap.format_ = format;
+    bitmap.width_ = std::max(width, 0);
+    bitmap.height_ = std::max(height, 0);
+    bitmap.stride_ = stride_for(bitmap.width_, format);
+    bitmap.data_.resize(buffer_size(bitmap.stride_, bitmap.height_));
+    // The padding at the end of each row is never a pixel: zero it, so that
+    // no byte of the buffer stays unset once the pixels are written.
+    const std::size_t row_bytes = static_cast<std::size_t>(bitmap.width_)
+        * static_cast<std::size_t>(bytes_per_pixel(format));
+    if (row_bytes < static_cast<std::size_t>(bitmap.stride_))
+        for (int y = 0; y < bitmap.height_; ++y)
+            std::memset(bitmap.row(y) + row_bytes, 0, bitmap.stride_ - row_bytes);
+    return bitmap;
+}
+
 void Bitmap::set_size(int width, int height)
 {
     width = std::max(width, 0);
@@ -116,7 +134,7 @@ void Bitmap::set_size(int width, int height)
     if (width == width_ && height == height_ && (stride_ > 0 || width == 0))
         return;
     const int new_stride = stride_for(width, format_);
-    std::vector<std::uint8_t> fresh(buffer_size(new_stride, height));
+    std::vector<std::uint8_t, PixelAllocator<std::uint8_t>> fresh(buffer_size(new_stride, height));
     // New pixels are white.
     if (format_ == PixelFormat::pf8bit) {
         const int white = palette_.empty() ? 0 : nearest_index(palette_, make_color(255, 255, 255));
@@ -140,18 +158,35 @@ void Bitmap::set_pixel_format(PixelFormat format)
 {
     if (format == format_)
         return;
-    Bitmap converted;
-    converted.format_ = format;
+    // Every pixel of the converted bitmap is written below.
+    Bitmap converted = for_overwrite(width_, height_, format);
     converted.palette_ = palette_;
-    converted.set_size(width_, height_);
-    const int src_bpp = bytes_per_pixel(format_);
-    const int dst_bpp = bytes_per_pixel(format);
-    for (int y = 0; y < height_; ++y) {
-        const std::uint8_t* s = row(y);
-        std::uint8_t* d = converted.row(y);
-        for (int x = 0; x < width_; ++x)
-            write_pixel(d + x * dst_bpp, format, converted.palette_,
-                read_pixel(s + x * src_bpp, format_, palette_));
+    if (format_ == PixelFormat::pf8bit && format == PixelFormat::pf24bit) {
+        // The common case (every GIF picture): one table of the palette's
+        // colours as stored bytes, an index past the palette being black.
+        std::uint8_t table[256][3] = {};
+        for (std::size_t i = 0; i < 256 && i < palette_.size(); ++i) {
+            const Color c = palette_[i];
+            table[i][0] = static_cast<std::uint8_t>(color_blue(c));
+            table[i][1] = static_cast<std::uint8_t>(color_green(c));
+            table[i][2] = static_cast<std::uint8_t>(color_red(c));
+        }
+        for (int y = 0; y < height_; ++y) {
+            const std::uint8_t* s = row(y);
+            std::uint8_t* d = converted.row(y);
+            for (int x = 0; x < width_; ++x, d += 3)
+                std::memcpy(d, table[s[x]], 3);
+        }
+    } else {
+        const int src_bpp = bytes_per_pixel(format_);
+        const int dst_bpp = bytes_per_pixel(format);
+        for (int y = 0; y < height_; ++y) {
+            const std::uint8_t* s = row(y);
+            std::uint8_t* d = converted.row(y);
+            for (int x = 0; x < width_; ++x)
+                write_pixel(d + x * dst_bpp, format, converted.palette_,
+                    read_pixel(s + x * src_bpp, format_, palette_));
+        }
     }
     data_ = std::move(converted.data_);
     stride_ = converted.stride_;

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 namespace velmora {
@@ -36,6 +39,22 @@ enum class PixelFormat {
 
 int bytes_per_pixel(PixelFormat format);
 
+// Pixel memory whose bytes are not zeroed when it grows: every bitmap fills
+// its pixels itself (white, or the caller's own rows), so a first pass of
+// zeros over tens of megabytes would be thrown away at once.
+template <class T> struct PixelAllocator : std::allocator<T> {
+    template <class U> struct rebind {
+        using other = PixelAllocator<U>;
+    };
+    PixelAllocator() = default;
+    template <class U> PixelAllocator(const PixelAllocator<U>&) noexcept { }
+    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <class U, class... Args> void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
 // The in-memory picture every part of the program works on. Rows are stored
 // top row first; each row starts on a 4-byte boundary (like a device
 // independent bitmap) so the Qt layer can view a 24-bit bitmap as a QImage
@@ -44,6 +63,12 @@ class Bitmap {
 public:
     Bitmap() = default;
     Bitmap(int width, int height, PixelFormat format = PixelFormat::pf24bit);
+
+    // A bitmap whose pixels are left unset, for a caller that writes every
+    // pixel of every row straight away (the frame strip: each frame's rows
+    // are copied in as the frame is built). Reading a pixel before writing
+    // it gives an unspecified colour.
+    static Bitmap for_overwrite(int width, int height, PixelFormat format = PixelFormat::pf24bit);
 
     int width() const { return width_; }
     int height() const { return height_; }
@@ -94,7 +119,7 @@ private:
     int height_ = 0;
     PixelFormat format_ = PixelFormat::pf24bit;
     int stride_ = 0;
-    std::vector<std::uint8_t> data_;
+    std::vector<std::uint8_t, PixelAllocator<std::uint8_t>> data_;
     std::vector<Color> palette_;
     bool transparent_ = false;
     Color transparent_color_ = 0;

@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <vector>
 
 namespace velmora {
 
@@ -57,7 +58,7 @@ namespace {
         }
 
         // Everything every frame is made from: the reflection source with
-        // the overlay drawn in, brightness applied.
+        // the overlay drawn in, brightness applied, the wave's row terms.
         void prepare()
         {
             out_.strip = Bitmap();
@@ -70,39 +71,31 @@ namespace {
                         - picture_.height()
                     >= 0;
             make_source();
+            make_rows();
         }
 
         // Builds frame s (0-based) of `count` into out_.frame, after prepare.
         bool build_frame(int s, int count)
         {
             Bitmap& frame = out_.frame;
-            frame = Bitmap(width_, height_, PixelFormat::pf24bit);
-            const int source_height = source_.height();
-            const auto row_bytes = static_cast<std::size_t>(std::min(width_, source_.width())) * 3;
-            const long double phase = wave_phase(s, count);
-            for (int i = 0; i < height_; ++i) {
-                if (closing())
-                    return false;
-                if (row_bytes == 0 || source_height == 0)
-                    continue;
-                const int v = wave_offset(
-                    source_height, i, in_.wave_shape, in_.wave_speed, phase, kFrameWaveAmplitude);
-                const long long shifted = static_cast<long long>(i) + v;
-                // A row the wave moves outside the source stays unshifted. The
-                // area can be taller than the source (one row, under a full-height
-                // reflection); its rows beyond the source then repeat the source's
-                // last row, the one farthest from the water edge, so no row
-                // outside the source is ever read and every frame is fully drawn.
-                long long from = (shifted >= 0 && shifted < source_height) ? shifted : i;
-                from = std::min<long long>(from, source_height - 1);
-                std::memcpy(frame.row(i), source_.row(static_cast<int>(from)), row_bytes);
-            }
+            frame = Bitmap::for_overwrite(width_, height_);
+            if (!build_rows(s, count, frame.bits(), frame.stride()))
+                return false;
             if (active_)
                 draw_overlay(frame, s, count);
             return true;
         }
 
     private:
+        void make_rows()
+        {
+            rows_.clear();
+            rows_.reserve(static_cast<std::size_t>(height_));
+            for (int i = 0; i < height_; ++i)
+                rows_.push_back(wave_row(
+                    source_.height(), i, in_.wave_shape, in_.wave_speed, kFrameWaveAmplitude));
+        }
+
         bool closing() const { return in_.closing && in_.closing(); }
 
         void make_source()
@@ -136,22 +129,71 @@ namespace {
             if (count <= 0)
                 return true;
             // The room for all frames is taken at once; frame s lands at
-            // x = s * width and only `built` frames count.
+            // x = s * width and only `built` frames count. Its pixels are
+            // left unset: every frame writes all of its own.
             const long long strip_width = static_cast<long long>(count) * width_;
             if (strip_width > std::numeric_limits<int>::max())
                 return false;
-            out_.strip = Bitmap(static_cast<int>(strip_width), height_, PixelFormat::pf24bit);
-
+            out_.strip = Bitmap::for_overwrite(static_cast<int>(strip_width), height_);
+            // Without an overlay a frame is nothing but its rows, so they go
+            // straight into the strip; the working frame only gets a copy of
+            // the last one at the end. With an overlay the frame is composed
+            // in the working frame first and then copied into the strip.
+            const std::size_t frame_bytes = static_cast<std::size_t>(width_) * 3;
             for (int s = 0; s < count; ++s) {
                 if (closing())
                     return false;
                 if (in_.status)
                     in_.status("Building reflection image " + std::to_string(s + 1) + " of "
                         + std::to_string(count) + "...");
-                if (!build_frame(s, count))
+                if (active_) {
+                    if (!build_frame(s, count))
+                        return false;
+                    draw(out_.strip, s * width_, 0, out_.frame);
+                } else if (!build_rows(s, count,
+                               out_.strip.bits() + static_cast<std::size_t>(s) * frame_bytes,
+                               out_.strip.stride())) {
                     return false;
-                draw(out_.strip, s * width_, 0, out_.frame);
+                }
                 ++out_.built;
+            }
+            if (!active_) {
+                out_.frame = Bitmap::for_overwrite(width_, height_);
+                draw_rect(out_.frame, 0, 0, out_.strip, (count - 1) * width_, 0, width_, height_);
+            }
+            return true;
+        }
+
+        // Writes the rows of frame s of `count`: row i at dest + i * stride,
+        // width_ pixels each. False when closing.
+        bool build_rows(int s, int count, std::uint8_t* dest, int stride)
+        {
+            const int source_height = source_.height();
+            const auto frame_bytes = static_cast<std::size_t>(width_) * 3;
+            const auto row_bytes = source_height == 0
+                ? 0
+                : static_cast<std::size_t>(std::min(width_, source_.width())) * 3;
+            const long double phase = wave_phase(s, count);
+            for (int i = 0; i < height_; ++i) {
+                if (closing())
+                    return false;
+                std::uint8_t* row = dest + static_cast<std::size_t>(i) * stride;
+                // A source narrower than the area (or none at all) leaves the
+                // rest of the row white, as a fresh frame is.
+                if (row_bytes < frame_bytes)
+                    std::memset(row + row_bytes, 0xFF, frame_bytes - row_bytes);
+                if (row_bytes == 0)
+                    continue;
+                const int v = wave_offset(rows_[static_cast<std::size_t>(i)], phase);
+                const long long shifted = static_cast<long long>(i) + v;
+                // A row the wave moves outside the source stays unshifted. The
+                // area can be taller than the source (one row, under a full-height
+                // reflection); its rows beyond the source then repeat the source's
+                // last row, the one farthest from the water edge, so no row
+                // outside the source is ever read and every frame is fully drawn.
+                long long from = (shifted >= 0 && shifted < source_height) ? shifted : i;
+                from = std::min<long long>(from, source_height - 1);
+                std::memcpy(row, source_.row(static_cast<int>(from)), row_bytes);
             }
             return true;
         }
@@ -188,6 +230,7 @@ namespace {
         bool active_ = false;
         bool reaches_edge_ = false;
         Bitmap source_;
+        std::vector<WaveRow> rows_; // the wave's terms of every row of the area
     };
 
 } // namespace

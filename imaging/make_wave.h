@@ -28,6 +28,22 @@ long double wave_phase(int frame, int period);
 int wave_offset(int height, int row, long double shape, long double speed, long double phase,
     long double amplitude);
 
+// The terms of one row's offset that stay the same from frame to frame, so a
+// builder of many frames works them out once per row: t = base + phase and
+// v = sin t * reach / height * amplitude, each value exactly as wave_offset
+// computes it.
+struct WaveRow {
+    long double base = 0; // (H / shape) * (H - i) / (i + 1)
+    long double reach = 0; // (H / shape) * (i + speed)
+    long double height = 0; // H
+    long double amplitude = 0;
+};
+WaveRow wave_row(int height, int row, long double shape, long double speed, long double amplitude);
+
+// The offset of a row whose terms are `row` at this phase: the same as
+// wave_offset with the values the terms were made from.
+int wave_offset(const WaveRow& row, long double phase);
+
 // One wave frame of `source` (only read): a new 24-bit bitmap as wide as the
 // source and Round(height_factor x source height) rows high, filled with
 // `fill`, whose row i copies source row i + v (v = wave_offset with

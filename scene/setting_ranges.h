@@ -23,9 +23,6 @@ struct SettingRange {
     static constexpr std::int32_t kNoExtraValue = INT32_MIN;
 };
 
-// ImageResCode of "Fit Screen": the scene is fitted to the screen itself.
-inline constexpr std::int32_t kFitScreenResCode = 3;
-
 // Offsets and footing have no upper bound in the dialogs. These limits keep
 // every product with a scale factor inside 32 bits; anything further lies far
 // off the screen anyway.

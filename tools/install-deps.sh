@@ -14,8 +14,20 @@ missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
 done
-[ -z "$missing" ] && exit 0
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+if [ -n "$missing" ]; then
 $SUDO apt-get update
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
+fi
+# Installation and package checks, and the end-to-end tests under XScreenSaver
+# and on two monitors.
+PACKAGES="desktop-file-utils man-db dpkg-dev file xscreensaver x11-xserver-utils"
+missing=""
+for p in $PACKAGES; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+$SUDO apt-get update
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
+fi

@@ -117,3 +117,48 @@ TEST(CommandLine, HostWindowIdsAreDecimalOrHexadecimal)
              "0x100000000", "4294967296", "0x0x1" })
         EXPECT_EQ(parse_host_window_id(bad), std::nullopt) << '"' << bad << '"';
 }
+
+TEST(CommandLine, AHostedRunTakesSettingOverridesAndIgnoresEverythingElse)
+{
+    // The host's settings tool puts its options before or after the hosted
+    // switch; a switch the saver does not know, or an option value it cannot
+    // take, must not end it (the host would show it as broken).
+    SettingOverrides photo;
+    photo.picture = "/home/Ann/Photo.JPG";
+    photo.size = 0;
+    photo.edge = 40;
+    SettingOverrides frames;
+    frames.frames = 9;
+    frames.use_bottom = true;
+    struct Case {
+        std::vector<std::string> parameters;
+        std::string variable;
+        Host host;
+        std::optional<std::uint32_t> window;
+        SettingOverrides overrides;
+    };
+    const Case cases[] = {
+        { { "--picture", "/home/Ann/Photo.JPG", "--size", "small", "--edge", "40", "--window-id",
+              "0x2a" },
+            "", Host::window, 0x2Au, photo },
+        { { "--root", "--fps", "--picture", "/home/Ann/Photo.JPG", "--size", "small", "--edge",
+              "40", "--edge", "-3", "--size", "huge" },
+            "", Host::root, std::nullopt, photo },
+        { { "--frames", "9", "--use-bottom", "--brightness" }, "0x10", Host::window, 0x10u,
+            frames },
+        { { "-window-id", "7", "--frames", "nine", "--frames", "9", "--use-bottom", "--bogus",
+              "x" },
+            "", Host::window, 7u, frames },
+        // Without a host, the overrides are no hosted run and stay unread.
+        { { "--frames", "9" }, "", Host::none, std::nullopt, {} },
+        { { "--frames", "9", "--bogus" }, "0x10", Host::none, std::nullopt, {} },
+    };
+    for (const Case& c : cases) {
+        const StartRequest request = parse_command_line(c.parameters, c.variable);
+        const std::string shown = c.parameters[0] + " ... with '" + c.variable + "'";
+        EXPECT_EQ(request.mode, kRun) << shown;
+        EXPECT_EQ(request.host, c.host) << shown;
+        EXPECT_EQ(request.host_window, c.window) << shown;
+        EXPECT_EQ(request.overrides, c.overrides) << shown;
+    }
+}

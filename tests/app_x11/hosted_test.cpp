@@ -65,7 +65,8 @@ protected:
     }
 
     // The scene the saver builds for a screen of the host's size.
-    std::optional<velmora::BuiltScene> expected_scene() const
+    std::optional<velmora::BuiltScene> expected_scene(
+        int width = kHostWidth, int height = kHostHeight, int height_percent = 80) const
     {
         velmora::register_platform_codecs();
         velmora::Settings s = velmora::default_settings();
@@ -73,10 +74,10 @@ protected:
         s.MultipleMode = false;
         s.ShiftHorizon = true;
         s.ImageResCode = 0;
-        s.ReflectionHeightPercent = 80;
+        s.ReflectionHeightPercent = height_percent;
         s.NumberOfReflectedImages = 6;
         return velmora::build_scene(
-            (folder_ / "demo_lake.bmp").string(), 180, s, kHostWidth, kHostHeight, {});
+            (folder_ / "demo_lake.bmp").string(), 180, s, width, height, {});
     }
 
     std::vector<std::string> command(const std::vector<std::string>& parameters) const
@@ -88,15 +89,16 @@ protected:
 
     // Waits for the picture in its place inside the host, then watches the
     // reflection area change through the built frames.
-    static void expect_animated_scene(
-        X11Session& x, xcb_window_t host, const velmora::BuiltScene& expected, Child& saver)
+    static void expect_animated_scene(X11Session& x, xcb_window_t host,
+        const velmora::BuiltScene& expected, Child& saver, int host_width = kHostWidth,
+        int host_height = kHostHeight)
     {
         const velmora::PanelRect panel = expected.scene.panel;
         const int h1 = expected.scene.picture.height();
         const int w2 = expected.scene.area.width();
         const int h2 = expected.scene.area.height();
-        ASSERT_LE(panel.left + panel.width, kHostWidth);
-        ASSERT_LE(panel.top + panel.height, kHostHeight);
+        ASSERT_LE(panel.left + panel.width, host_width);
+        ASSERT_LE(panel.top + panel.height, host_height);
         ASSERT_TRUE(wait_until(15s, [&] {
             return !saver.running()
                 || x.read_pixels(host, panel.left, panel.top, panel.width, h1)
@@ -119,7 +121,7 @@ protected:
         EXPECT_GE(seen.size(), 3u) << "the reflection did not animate";
 
         // Around the panel the host stays black.
-        const Bitmap whole = x.read_pixels(host, 0, 0, kHostWidth, kHostHeight);
+        const Bitmap whole = x.read_pixels(host, 0, 0, host_width, host_height);
         EXPECT_EQ(whole.pixel(panel.left - 1, panel.top), 0u);
         EXPECT_EQ(whole.pixel(panel.left + panel.width, panel.top + panel.height - 1), 0u);
     }
@@ -138,6 +140,32 @@ TEST_F(HostedTest, DrawsInsideTheHostWindowAndEndsOnSigterm)
     const xcb_window_t host = x.create_window(100, 80, kHostWidth, kHostHeight);
     Child saver(command({ "--window-id", std::to_string(host) }));
     expect_animated_scene(x, host, *expected, saver);
+
+    ::kill(saver.pid(), SIGTERM);
+    EXPECT_EQ(saver.wait_for_exit(5s), 0);
+    EXPECT_EQ(saver.error_output(), "");
+}
+
+TEST_F(HostedTest, FollowsTheHostWindowsSizeAndTakesTheHostsOptions)
+{
+    X11Session x;
+    // The options of a host's settings tool come before the window switch,
+    // with a switch the saver does not know among them.
+    const xcb_window_t host = x.create_window(0, 0, kHostWidth, kHostHeight);
+    Child saver(command({ "--height-percent", "50", "--fps", "--window-id", hex(host) }));
+    const std::optional<velmora::BuiltScene> first = expected_scene(kHostWidth, kHostHeight, 50);
+    ASSERT_TRUE(first);
+    expect_animated_scene(x, host, *first, saver);
+
+    // The scene is laid out again for the new size.
+    const std::uint32_t size[] = { 400, 300 };
+    xcb_configure_window(
+        x.connection(), host, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+    x.clear(host);
+    const std::optional<velmora::BuiltScene> second = expected_scene(400, 300, 50);
+    ASSERT_TRUE(second);
+    ASSERT_NE(second->scene.panel.left, first->scene.panel.left);
+    expect_animated_scene(x, host, *second, saver, 400, 300);
 
     ::kill(saver.pid(), SIGTERM);
     EXPECT_EQ(saver.wait_for_exit(5s), 0);

@@ -6,6 +6,7 @@
 #include "platform/run_mode.h"
 #include "platform/saver_password.h"
 #include "platform/screensaver_state.h"
+#include "scene/scene.h"
 #include "scene/test_pictures.h"
 #include "settings/read_write_ini.h"
 #include "settings/settings.h"
@@ -128,6 +129,72 @@ TEST_F(HostedFormTest, AMessageGoesToTheStatusLineInsteadOfABox)
     EXPECT_TRUE(f.BuildFailed);
     EXPECT_EQ(f.StatusLab->text().toStdString(),
         "No Image selected. Please use \"Configure\" to enter image name.");
+}
+
+// The scene a hosted form shows: the panel centred in the host, sized as the
+// core lays the picture out for that host size.
+void expect_laid_out_for(const TMainForm& f, QSize host)
+{
+    velmora::Settings s = velmora::settings();
+    const std::optional<velmora::BuiltScene> expected
+        = velmora::build_scene(s.ImageFileName, s.ShiftPixels, s, host.width(), host.height(), {});
+    ASSERT_TRUE(expected);
+    const velmora::PanelRect p = expected->scene.panel;
+    EXPECT_EQ(f.geometry(), QRect(QPoint(0, 0), host));
+    EXPECT_EQ(f.Panel1->geometry(), QRect(p.left, p.top, p.width, p.height))
+        << host.width() << " x " << host.height();
+    EXPECT_EQ(f.scene().picture, expected->scene.picture);
+    EXPECT_TRUE(f.Panel1->isVisible());
+    EXPECT_TRUE(f.Timer1->isActive());
+}
+
+TEST_F(HostedFormTest, AResizedHostGetsTheSceneBuiltForItsNewSize)
+{
+    velmora::settings().ImageResCode = 2;
+    TMainForm& f = start(QSize(900, 700));
+    expect_laid_out_for(f, QSize(900, 700));
+    EXPECT_EQ(velmora::settings().ImageResCode, 2);
+    // Smaller than the viewing sizes asked for: the largest that fits shows
+    // the whole scene; made large again, the size asked for is back.
+    f.set_host_size(QSize(400, 300));
+    expect_laid_out_for(f, QSize(400, 300));
+    EXPECT_EQ(velmora::settings().ImageResCode, 0);
+    f.set_host_size(QSize(700, 500));
+    expect_laid_out_for(f, QSize(700, 500));
+    EXPECT_EQ(velmora::settings().ImageResCode, 1);
+    f.set_host_size(QSize(900, 700));
+    EXPECT_EQ(velmora::settings().ImageResCode, 2);
+
+    // A resize while a build runs (its status lines handle pending events)
+    // makes the build run again for the last size.
+    form.reset();
+    form = std::make_unique<TMainForm>();
+    form->set_hosted(QSize(900, 700));
+    int resizes = 0;
+    QTimer::singleShot(0, form.get(), [&] {
+        ++resizes;
+        form->set_host_size(QSize(500, 360));
+    });
+    form->FormActivate();
+    EXPECT_EQ(resizes, 1);
+    expect_laid_out_for(*form, QSize(500, 360));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(HostedFormTest, CommandLineOverridesApplyOnTopOfTheSettingsInMemory)
+{
+    velmora::settings().ImageResCode = 2;
+    velmora::settings().NumberOfReflectedImages = 12;
+    velmora::SettingOverrides overrides;
+    overrides.size = 0;
+    overrides.frames = 4;
+    form = std::make_unique<TMainForm>();
+    form->set_hosted(QSize(640, 480));
+    form->set_overrides(overrides);
+    form->FormActivate();
+    EXPECT_EQ(velmora::settings().ImageResCode, 0);
+    EXPECT_EQ(form->FramesBuilt(), 4);
+    EXPECT_LE(form->scene().picture.width(), 320);
 }
 
 } // namespace

@@ -37,6 +37,28 @@ TEST(Bitmap, FormatRoundTripsKeepColours)
     EXPECT_EQ(p.pixel(2, 0), make_color(0, 0, 0));
 }
 
+TEST(Bitmap, PaletteToTrueColourShowsEveryIndexAsItsColourAndUnknownOnesBlack)
+{
+    // Odd widths, so rows carry padding in both formats; indexes 3 and 255
+    // lie past the palette.
+    for (const int width : { 1, 5, 7 }) {
+        Bitmap p(width, 3, PixelFormat::pf8bit);
+        p.set_palette({ make_color(10, 20, 30), make_color(255, 0, 128), make_color(1, 2, 3) });
+        const std::uint8_t indexes[] = { 0, 1, 2, 3, 255 };
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < width; ++x)
+                p.row(y)[x] = indexes[(x + y) % 5];
+        Bitmap c = p;
+        c.set_pixel_format(PixelFormat::pf24bit);
+        ASSERT_EQ(c.pixel_format(), PixelFormat::pf24bit);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < width; ++x)
+                EXPECT_EQ(c.pixel(x, y), p.pixel(x, y)) << width << ": " << x << "," << y;
+        EXPECT_EQ(c.pixel(0, 1), make_color(255, 0, 128));
+        EXPECT_EQ(c.pixel(2, 1), 0); // index 3: black
+    }
+}
+
 TEST(Bitmap, DrawClipsAtEveryEdgeAndHonoursTransparency)
 {
     Bitmap dest(4, 4);

@@ -1,6 +1,7 @@
 #include "base/numbers.h"
 #include "imaging/make_wave.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
 #include <vector>
@@ -70,6 +71,46 @@ TEST(WaveOffset, ShapeZeroIsShapeOneTenthAndNothingBlowsUp)
     const int huge = wave_offset(50, 3, 1e-30L, 1e30L, 0, 1);
     EXPECT_LE(huge, 1 << 30);
     EXPECT_GE(huge, -(1 << 30));
+}
+
+// The rule written out plainly, with the library's own sine of the whole
+// argument: the quick sine wave_offset uses must never change a result.
+int plain_offset(int height, int row, long double shape, long double speed, long double phase,
+    long double amplitude)
+{
+    const auto h = static_cast<long double>(height);
+    const long double t
+        = (h / shape) * static_cast<long double>(height - row) / static_cast<long double>(row + 1)
+        + phase;
+    const long double v
+        = std::sin(t) * ((h / shape) * (static_cast<long double>(row) + speed)) / h * amplitude;
+    return static_cast<int>(std::trunc(v));
+}
+
+TEST(WaveOffset, EqualsThePlainRuleOnEveryRowOfEveryFrame)
+{
+    struct Wave {
+        long double shape;
+        long double speed;
+    };
+    // Settings' extremes and defaults, the overlay's speed-up, tiny and
+    // negative shapes (huge sine arguments near the water edge).
+    const Wave waves[] = { { 17, 30 }, { -17, -30 }, { 0.1L, 100 }, { 100, 0 }, { -100, 35 },
+        { 1, -100 }, { 3, 5 }, { 55.1L, 45 } };
+    int checked = 0;
+    for (const int height : { 41, 200, 600 })
+        for (const Wave& w : waves)
+            for (const long double amplitude : { 1.0L, 0.625L })
+                for (int s = 0; s < 15; ++s) {
+                    const long double phase = wave_phase(s, 15);
+                    for (int i = 0; i < height; ++i, ++checked)
+                        ASSERT_EQ(wave_offset(height, i, w.shape, w.speed, phase, amplitude),
+                            plain_offset(height, i, w.shape, w.speed, phase, amplitude))
+                            << "height " << height << " shape " << static_cast<double>(w.shape)
+                            << " speed " << static_cast<double>(w.speed) << " frame " << s
+                            << " row " << i;
+                }
+    EXPECT_EQ(checked, (41 + 200 + 600) * 8 * 2 * 15);
 }
 
 TEST(MakeWave, SelectsRowsByTheOffsetAndFillsBelowTheSource)

@@ -115,7 +115,7 @@ TEST(RenderOptions, UsageErrorsAreExplained)
         EXPECT_THROW(parse_render_options(bad), Error) << bad[0];
     const RenderOptions o = parse_render_options(
         { "--size", "large", "--screen", "800x600", "--any-size", "--gif", "x.gif" });
-    EXPECT_EQ(o.size, 2);
+    EXPECT_EQ(o.overrides.size, 2);
     EXPECT_EQ(o.screen_width, 800);
     EXPECT_EQ(o.screen_height, 600);
     EXPECT_TRUE(o.any_size);

@@ -1,7 +1,6 @@
 #include "tools/render/render_options.h"
 
 #include "base/error.h"
-#include "scene/setting_ranges.h"
 #include "settings/read_write_ini.h"
 
 #include <cstdio>
@@ -18,19 +17,6 @@ namespace {
         } catch (const Error&) {
             throw Error(name + " needs a whole number, not '" + value + "'");
         }
-    }
-
-    int size_code(const std::string& value)
-    {
-        if (value == "small")
-            return 0;
-        if (value == "medium")
-            return 1;
-        if (value == "large")
-            return 2;
-        if (value == "fit")
-            return kFitScreenResCode;
-        throw Error("--size must be small, medium, large or fit, not '" + value + "'");
     }
 
     void screen_size(const std::string& value, RenderOptions& options)
@@ -69,24 +55,8 @@ RenderOptions parse_render_options(const std::vector<std::string>& args)
             options.help = true;
         else if (arg == "--config")
             options.config = value();
-        else if (arg == "--picture")
-            options.picture = value();
-        else if (arg == "--edge")
-            options.edge = integer_option(arg, value());
-        else if (arg == "--size")
-            options.size = size_code(value());
-        else if (arg == "--frames")
-            options.frames = integer_option(arg, value());
-        else if (arg == "--brightness")
-            options.brightness = integer_option(arg, value());
-        else if (arg == "--wave-shape")
-            options.wave_shape = integer_option(arg, value());
-        else if (arg == "--wind-speed")
-            options.wind_speed = integer_option(arg, value());
-        else if (arg == "--height-percent")
-            options.height_percent = integer_option(arg, value());
-        else if (arg == "--use-bottom")
-            options.use_bottom = true;
+        else if (read_setting_override(args, i, options.overrides))
+            continue;
         else if (arg == "--gif")
             options.gif = value();
         else if (arg == "--any-size")
@@ -102,8 +72,6 @@ RenderOptions parse_render_options(const std::vector<std::string>& args)
         else
             throw Error("Unknown option '" + arg + "' (see --help)");
     }
-    if (options.edge && *options.edge < 0)
-        throw Error("--edge must be 0 or more");
     return options;
 }
 
@@ -118,23 +86,8 @@ a missing file means all defaults). Each option overrides the settings in
 memory only; no settings file is ever written.
   --config FILE         read the settings from FILE instead
                           e.g. --config ~/saver/velmora.INI
-  --picture FILE        single-image mode with this picture
-                          e.g. --picture photo.jpg
-  --edge N              water edge N rows above the picture's bottom; 0 = none
-                          e.g. --edge 120
-  --size S              viewing size: small (320x200), medium (640x480),
-                        large (800x600), fit (the whole --screen)
-                          e.g. --size small
-  --frames N            number of reflection frames (3..15)   e.g. --frames 8
-  --brightness N        brightness change of the reflection (-200..200)
-                          e.g. --brightness -40
-  --wave-shape N        wave shape factor (-100..100)   e.g. --wave-shape 17
-  --wind-speed N        wind speed factor (-100..100)   e.g. --wind-speed 30
-  --height-percent N    reflection height in percent (5..100)
-                          e.g. --height-percent 60
-  --use-bottom          use the picture's own strip below the water edge as
-                        the reflection's base (needs --edge or a water edge)
-  --screen WxH          screen size for --print-scene (default 1920x1080)
+)" + setting_overrides_usage()
+        + R"(  --screen WxH          screen size for --print-scene (default 1920x1080)
                           e.g. --screen 1280x1024
 
 Outputs (any number of them):
@@ -158,41 +111,7 @@ Example:
 
 void apply_render_overrides(const RenderOptions& options, Settings& record)
 {
-    if (options.picture) {
-        record.MultipleMode = false;
-        record.ImageFileName = *options.picture;
-    }
-    // The water edge and the bottom strip belong to the first picture: the
-    // single picture, or entry 1 of the slide show.
-    const bool list = record.MultipleMode && record.NumMultipleImages > 0;
-    if (list && record.Images.empty())
-        record.Images.resize(1);
-    if (options.edge) {
-        if (list) {
-            record.Images[0].ImageShiftNumber = *options.edge;
-        } else {
-            record.ShiftHorizon = *options.edge > 0;
-            record.ShiftPixels = *options.edge;
-        }
-    }
-    if (options.use_bottom) {
-        if (list)
-            record.Images[0].UseImageBottom = true;
-        else
-            record.UseImageBottom = true;
-    }
-    if (options.size)
-        record.ImageResCode = *options.size;
-    if (options.frames)
-        record.NumberOfReflectedImages = *options.frames;
-    if (options.brightness)
-        record.BrightnessLevel = *options.brightness;
-    if (options.wave_shape)
-        record.WaveFactor1 = *options.wave_shape;
-    if (options.wind_speed)
-        record.WaveFactor2 = *options.wind_speed;
-    if (options.height_percent)
-        record.ReflectionHeightPercent = *options.height_percent;
+    apply_setting_overrides(options.overrides, record);
 }
 
 std::string format_settings(const Settings& s)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/setting_overrides.h"
 #include "settings/settings.h"
 
 #include <optional>
@@ -12,15 +13,7 @@ namespace velmora {
 // record in memory only; the settings file is never written.
 struct RenderOptions {
     std::optional<std::string> config; // --config FILE
-    std::optional<std::string> picture; // --picture FILE
-    std::optional<int> edge; // --edge N
-    std::optional<int> size; // --size small|medium|large, as ImageResCode
-    std::optional<int> frames; // --frames N
-    std::optional<int> brightness; // --brightness N
-    std::optional<int> wave_shape; // --wave-shape N
-    std::optional<int> wind_speed; // --wind-speed N
-    std::optional<int> height_percent; // --height-percent N
-    bool use_bottom = false; // --use-bottom
+    SettingOverrides overrides; // --picture, --edge, --size, --frames, ...
     std::string gif; // --gif FILE
     bool any_size = false; // --any-size
     std::string frames_dir; // --frames-dir DIR

@@ -1,0 +1,223 @@
+#!/usr/bin/env python3
+"""Runs every benchmark figure and writes bench/RESULTS.md and bench/scaling.png.
+
+Called by bench/run with: BENCH_EXE DATA_DIR OUT_DIR. Each figure is timed
+against its reference in the same run, interleaved, best of several rounds,
+so that other work on the machine slows both sides alike.
+"""
+
+import os
+import platform
+import resource
+import subprocess
+import sys
+import time
+
+BENCH, DATA, OUT = sys.argv[1], sys.argv[2], sys.argv[3]
+PHOTO = os.path.join(DATA, "photo_24mp.jpg")
+TINY = os.path.join(DATA, "tiny.jpg")
+PHOTO_BYTES = 6000 * 4000 * 3
+
+
+def processor():
+    with open("/proc/cpuinfo") as f:
+        for line in f:
+            if line.startswith("model name"):
+                return line.split(":", 1)[1].strip()
+    return platform.processor() or "unknown"
+
+
+def load():
+    with open("/proc/loadavg") as f:
+        return " ".join(f.read().split()[:3])
+
+
+def run_process(argv):
+    """Processor time (user + system, ms), wall time (ms) and peak resident
+    size (bytes) of one child process."""
+    start = time.perf_counter()
+    child = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(child.pid, 0)
+    wall = (time.perf_counter() - start) * 1000.0
+    err = child.stderr.read().decode()
+    child.stderr.close()
+    if status != 0:
+        sys.exit(f"bench: {' '.join(argv)} failed: {err}")
+    cpu = (usage.ru_utime + usage.ru_stime) * 1000.0
+    return cpu, wall, usage.ru_maxrss * 1024
+
+
+def process_pair(ours, reference, rounds):
+    """Best processor and wall times of both, alternately; our peak memory."""
+    cpu, wall = [float("inf")] * 2, [float("inf")] * 2
+    peak = 0
+    for _ in range(rounds):
+        for k, argv in enumerate((ours, reference)):
+            c, w, rss = run_process(argv)
+            cpu[k], wall[k] = min(cpu[k], c), min(wall[k], w)
+            if k == 0:
+                peak = max(peak, rss)
+    return cpu, wall, peak
+
+
+def main():
+    rows = []  # (figure, ours, reference name, reference, ratio text, target text, met, note)
+    load_before = load()
+
+    out = subprocess.run([BENCH, "figures", DATA], check=True, capture_output=True,
+                         text=True).stdout
+    for line in out.splitlines():
+        if not line.startswith("FIG|"):
+            continue
+        _, name, ours, ref, ref_name, target, note = line.split("|", 6)
+        ours, ref, target = float(ours), float(ref), float(target)
+        rows.append((name, ours, ref_name, ref, target, note))
+
+    # The whole scene as a process against djpeg decoding the same file.
+    # Processor time, not wall time: on a shared machine the wall clock of a
+    # short process mostly measures the wait for a core.
+    cpu, wall, peak = process_pair(
+        [BENCH, "scene", PHOTO], ["djpeg", "-bmp", "-outfile", "/dev/null", PHOTO], 7)
+    rows.insert(2, ("scene from 24 MP (process, CPU time)", cpu[0], "djpeg -bmp (process)", cpu[1],
+                    1.1, f"decode, fit, cut, 15 frames at the large viewing size; wall "
+                    f"{wall[0]:.0f} ms vs {wall[1]:.0f} ms (ratio {wall[0] / wall[1]:.2f})"))
+
+    # Peak resident memory above the process's own floor (same build, tiny picture).
+    floor = max(run_process([BENCH, "scene", TINY])[2] for _ in range(3))
+    above = peak - floor
+    mem_note = (f"peak {peak / 2**20:.1f} MiB, floor {floor / 2**20:.1f} MiB, "
+                f"above floor {above / 2**20:.1f} MiB; decoded photo {PHOTO_BYTES / 2**20:.1f} MiB")
+    memory_row = ("peak memory above floor / decoded photo", above / PHOTO_BYTES, mem_note)
+
+    # Processor use while showing (optional: needs the show harness and Xvfb).
+    show = []
+    show_exe = os.path.join(os.path.dirname(BENCH), "velmora_show_bench")
+    if os.path.exists(show_exe):
+        display = next(f":{n}" for n in range(91, 200)
+                       if not os.path.exists(f"/tmp/.X11-unix/X{n}"))
+        xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten",
+                                 "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for _ in range(50):
+            if os.path.exists(f"/tmp/.X11-unix/X{display[1:]}"):
+                break
+            time.sleep(0.1)
+        env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb")
+        try:
+            res = subprocess.run([show_exe, PHOTO, "20"], capture_output=True, text=True,
+                                 env=env, timeout=300)
+            # The same with the tiny picture: what showing a window costs
+            # whatever the picture, so the share of the picture itself shows.
+            tiny = subprocess.run([show_exe, TINY, "3"], capture_output=True, text=True,
+                                  env=env, timeout=300)
+        finally:
+            xvfb.terminate()
+            xvfb.wait()
+        for line in res.stdout.splitlines():
+            if line.startswith("SHOW|"):
+                show.append(line.split("|")[1:])
+        if res.returncode != 0:
+            show.append(["show harness failed", res.stderr.strip()[-300:], "", "", ""])
+        mem = {}
+        for name, run in (("photo", res), ("tiny", tiny)):
+            for line in run.stdout.splitlines():
+                if line.startswith("SHOW|steady memory"):
+                    f = line.split("|")
+                    mem[name] = (float(f[2].split()[0]), float(f[3].split()[-2]))
+        if len(mem) == 2:
+            # grown = fixed + held, measured twice: fixed = tiny grown - tiny held.
+            fixed = mem["tiny"][0] - mem["tiny"][1]
+            own = mem["photo"][0] - fixed
+            ratio = own / mem["photo"][1]
+            show.append(["steady memory while showing, beyond a shown window's fixed cost",
+                         f"{own:.1f} MiB (window and Qt: {fixed:.1f} MiB, from the tiny picture)",
+                         f"picture + strip {mem['photo'][1]:.1f} MiB", f"{ratio:.2f}", "<= 1.5",
+                         "yes" if ratio <= 1.5 else "**no**"])
+
+    scaling = []
+    out = subprocess.run([BENCH, "scaling", DATA], check=True, capture_output=True,
+                         text=True).stdout
+    for line in out.splitlines():
+        if line.startswith("SCALE|"):
+            _, mp, ours, ref = line.split("|")
+            scaling.append((float(mp), float(ours), float(ref)))
+    load_after = load()
+
+    lines = []
+    lines.append("# Benchmark results\n")
+    lines.append(f"Processor: {processor()} ({os.cpu_count()} cores as seen by the process)  ")
+    lines.append(f"Load average before / after the run: {load_before} / {load_after}  ")
+    lines.append(f"Date: {time.strftime('%Y-%m-%d %H:%M')}\n")
+    lines.append("Each figure and its reference were timed in the same run, interleaved, "
+                 "best of several rounds. Made by `bench/run`.\n")
+    lines.append("| figure | ours (ms) | reference | reference (ms) | ratio | target | met? |")
+    lines.append("|---|---:|---|---:|---:|---:|---|")
+    notes = []
+    for name, ours, ref_name, ref, target, note in rows:
+        ratio = ours / ref if ref > 0 else float("inf")
+        if target > 0:
+            met = "yes" if ratio <= target else "**no**"
+            target_text = f"<= {target:g}"
+        else:
+            met, target_text = "(split)", "report"
+        lines.append(f"| {name} | {ours:.3f} | {ref_name} | {ref:.3f} | {ratio:.2f} | "
+                     f"{target_text} | {met} |")
+        if note:
+            notes.append(f"- {name}: {note}")
+    ratio = memory_row[1]
+    lines.append(f"| {memory_row[0]} | | | | {ratio:.2f} | <= 1.1 | "
+                 f"{'yes' if ratio <= 1.1 else '**no**'} |")
+    notes.append(f"- memory: {memory_row[2]}")
+    for item in show:
+        # figure, ours, reference, ratio, target, met: no reference time column.
+        cells = (list(item) + [""] * 6)[:6]
+        lines.append("| " + " | ".join(cells[:3] + [""] + cells[3:]) + " |")
+    if not show:
+        lines.append("| processor use while showing | not measured | | | | < 2 % | - |")
+    lines.append("")
+    lines.append("Notes:\n")
+    lines.extend(notes)
+    lines.append("")
+    lines.append("Scaling (scene build in-process vs tjDecompress2, ms):\n")
+    lines.append("| megapixels | scene build | tjDecompress2 | ratio |")
+    lines.append("|---:|---:|---:|---:|")
+    for mp, ours, ref in scaling:
+        lines.append(f"| {mp:.1f} | {ours:.1f} | {ref:.1f} | {ours / ref:.2f} |")
+    lines.append("")
+    table = "\n".join(lines)
+    print(table)
+
+    results = os.path.join(OUT, "RESULTS.md")
+    # Hand-written sections (profiles, before/after) follow the marker and
+    # are kept from one run to the next.
+    kept = ""
+    marker = "<!-- kept below -->"
+    if os.path.exists(results):
+        with open(results) as f:
+            old = f.read()
+        if marker in old:
+            kept = old[old.index(marker):]
+    with open(results, "w") as f:
+        f.write(table + "\n" + (kept or marker + "\n"))
+
+    try:
+        import matplotlib
+        matplotlib.use("Agg")
+        import matplotlib.pyplot as plt
+        fig, ax = plt.subplots(figsize=(7, 4.5))
+        ax.plot([s[0] for s in scaling], [s[1] for s in scaling], "o-",
+                label="Velmora scene build (decode, fit, 15 frames)")
+        ax.plot([s[0] for s in scaling], [s[2] for s in scaling], "s-",
+                label="tjDecompress2 to BGR (decode only)")
+        ax.set_xlabel("picture size (megapixels)")
+        ax.set_ylabel("time (ms, best of 5)")
+        ax.set_title(f"Scaling on {processor()}")
+        ax.grid(True, alpha=0.3)
+        ax.legend()
+        fig.tight_layout()
+        fig.savefig(os.path.join(OUT, "scaling.png"), dpi=100)
+    except ImportError:
+        print("bench: python3-matplotlib missing, no scaling.png", file=sys.stderr)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,151 @@
+// The saver while it shows: the display form with a real window on an X
+// server (bench/run starts an Xvfb for it), the large viewing size and a
+// 50 ms animation interval. For 20 seconds it counts the reflection area's
+// paints (frames actually shown) and the processor time the process takes,
+// and compares the resident memory while showing with the process before
+// the scene was built.
+//
+//   velmora_show_bench PICTURE [SECONDS]
+//
+// Prints "SHOW|figure|ours|reference|ratio|target|met?" lines for bench/run.
+
+#include "display/main_form.h"
+#include "platform/run_mode.h"
+#include "settings/read_write_ini.h"
+#include "settings/settings.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QTimer>
+#include <QWidget>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <sys/resource.h>
+
+namespace {
+
+constexpr int kDelayMs = 50;
+
+// Counts paint events that reach the reflection area (Image2).
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && watched->objectName() == QLatin1String("Image2"))
+            ++paints;
+        return false;
+    }
+};
+
+double cpu_seconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+long long resident_bytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    long long kib = 0;
+    while (status >> key)
+        if (key == "VmRSS:" && status >> kib)
+            return kib * 1024;
+    return 0;
+}
+
+void line(const std::string& figure, const std::string& ours, const std::string& reference,
+    const std::string& ratio, const std::string& target, bool met)
+{
+    std::printf("SHOW|%s|%s|%s|%s|%s|%s\n", figure.c_str(), ours.c_str(), reference.c_str(),
+        ratio.c_str(), target.c_str(), met ? "yes" : "**no**");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: velmora_show_bench PICTURE [SECONDS]\n");
+        return 2;
+    }
+    const std::string picture = argv[1];
+    const int seconds = argc > 2 ? std::atoi(argv[2]) : 20;
+    QApplication app(argc, argv);
+    velmora::run_mode = velmora::kConfigure; // a test run: no password, no INI file
+    velmora::Settings& s = velmora::settings();
+    s = velmora::default_settings();
+    s.SelectedImageIndex = -1;
+    s.TestRun = true;
+    s.ImageFileName = picture;
+    s.ImageResCode = 2;
+    s.DelayTimeMS = kDelayMs;
+    s.NumberOfReflectedImages = 15;
+    s.MultipleMode = false;
+    s.Overlay = false;
+
+    // The floor: the process with Qt started and the form made, before its
+    // window is shown (showing it builds the scene on its first activation).
+    auto form = std::make_unique<TMainForm>();
+    const long long floor = resident_bytes();
+    form->show();
+    QCoreApplication::processEvents();
+    if (form->FirstActivation)
+        form->FormActivate();
+    if (form->BuildFailed || form->frames().built == 0) {
+        std::fprintf(stderr, "velmora_show_bench: the scene was not built\n");
+        return 1;
+    }
+    // Let the first frames settle, then measure.
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 1000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+
+    PaintCounter counter;
+    app.installEventFilter(&counter);
+    const double cpu_start = cpu_seconds();
+    QElapsedTimer wall;
+    wall.start();
+    QTimer::singleShot(seconds * 1000, &app, &QCoreApplication::quit);
+    app.exec();
+    const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;
+    const double cpu = cpu_seconds() - cpu_start;
+    const long long showing = resident_bytes();
+    app.removeEventFilter(&counter);
+
+    const double cpu_percent = 100.0 * cpu / elapsed;
+    const double fps = counter.paints / elapsed;
+    const double wanted = 1000.0 / kDelayMs;
+    char a[64], b[64], r[64];
+    std::snprintf(a, sizeof a, "%.2f %% of one core", cpu_percent);
+    std::snprintf(b, sizeof b, "%.0f s shown", elapsed);
+    line("processor use while showing (Xvfb, 50 ms)", a, b, "", "< 2 %", cpu_percent < 2.0);
+    std::snprintf(a, sizeof a, "%.2f frames/s", fps);
+    std::snprintf(b, sizeof b, "%.0f frames/s wanted", wanted);
+    std::snprintf(r, sizeof r, "%.3f", fps / wanted);
+    line("frames shown per second", a, b, r, ">= 0.95", fps / wanted >= 0.95);
+
+    const velmora::Bitmap& pic = form->scene().picture;
+    const velmora::Bitmap& strip = form->frames().strip;
+    const double held = static_cast<double>(pic.stride()) * pic.height()
+        + static_cast<double>(strip.stride()) * strip.height();
+    const double grown = static_cast<double>(showing - floor);
+    std::snprintf(a, sizeof a, "%.1f MiB above the form before showing", grown / 1048576.0);
+    std::snprintf(b, sizeof b, "picture + strip %.1f MiB", held / 1048576.0);
+    std::snprintf(r, sizeof r, "%.2f", grown / held);
+    line("steady memory while showing (window included)", a, b, r, "<= 1.5", grown / held <= 1.5);
+    std::fflush(stdout);
+    form->Closing = true;
+    form.reset();
+    return 0;
+}

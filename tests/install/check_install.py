@@ -1,0 +1,208 @@
+#!/usr/bin/env python3
+"""Installs the build into a temporary prefix and checks every installed file;
+builds the Debian package and checks what it holds.
+
+    check_install.py BUILD_DIR [Installed|Package]
+
+The installed set must be exactly the expected one; the desktop entry must
+pass desktop-file-validate and start the installed program; the manual pages
+must render without warnings; the XScreenSaver description must parse and
+every option it offers must be one the installed programs accept; the icons
+must have their sizes.
+"""
+
+import gzip
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+import xml.etree.ElementTree as ET
+
+BUILD = None
+ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+EXPECTED = {
+    "bin/velmora",
+    "bin/velmora-render",
+    "share/man/man6/velmora.6.gz",
+    "share/man/man1/velmora-render.1.gz",
+    "share/applications/velmora.desktop",
+    "share/icons/hicolor/scalable/apps/velmora.svg",
+    "share/xscreensaver/config/velmora.xml",
+    "share/velmora/demo_lake.bmp",
+    "share/velmora/demo_boat.bmp",
+    "share/velmora/velmora.INI",
+} | {f"share/icons/hicolor/{n}x{n}/apps/velmora.png" for n in ICON_SIZES}
+
+
+def run(command, **kwargs):
+    return subprocess.run(command, capture_output=True, text=True, **kwargs)
+
+
+class Installed(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="velmora-install-")
+        cls.prefix = os.path.join(cls.tmp, "prefix")
+        result = run(["cmake", "--install", BUILD, "--prefix", cls.prefix])
+        if result.returncode != 0:
+            raise RuntimeError("cmake --install failed:\n" + result.stdout + result.stderr)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tmp, ignore_errors=True)
+
+    def path(self, relative):
+        return os.path.join(self.prefix, relative)
+
+    def test_installs_exactly_the_expected_files(self):
+        found = set()
+        for folder, _, files in os.walk(self.prefix):
+            for name in files:
+                found.add(os.path.relpath(os.path.join(folder, name), self.prefix))
+        self.assertEqual(found, EXPECTED)
+        for program in ("bin/velmora", "bin/velmora-render"):
+            self.assertTrue(os.access(self.path(program), os.X_OK), program)
+
+    def test_desktop_entry_is_valid_and_opens_the_configuration(self):
+        entry = self.path("share/applications/velmora.desktop")
+        result = run(["desktop-file-validate", entry])
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertEqual(result.stdout + result.stderr, "")
+        with open(entry) as f:
+            lines = dict(line.split("=", 1) for line in f if "=" in line)
+        self.assertEqual(lines["Exec"].strip(), self.path("bin/velmora") + " /c")
+        self.assertEqual(lines["Categories"].strip(), "Settings;DesktopSettings;")
+        self.assertEqual(lines["Icon"].strip(), "velmora")
+
+    def test_manual_pages_render_without_warnings(self):
+        for page, title in (("share/man/man6/velmora.6.gz", "VELMORA(6)"),
+                            ("share/man/man1/velmora-render.1.gz", "VELMORA-RENDER(1)")):
+            result = run(["man", "--warnings", "-l", self.path(page)],
+                         env=dict(os.environ, MANWIDTH="80", MAN_KEEP_FORMATTING="0"))
+            self.assertEqual(result.returncode, 0, page)
+            self.assertEqual(result.stderr, "", page)
+            text = re.sub(".\b", "", result.stdout)  # bold and underline overstrikes
+            self.assertIn(title, text, page)
+            for heading in ("SYNOPSIS", "DESCRIPTION", "OPTIONS", "FILES", "EXAMPLES"):
+                self.assertIn("\n" + heading + "\n", text, page)
+
+    def test_manual_pages_name_every_switch_the_programs_take(self):
+        render_help = run([self.path("bin/velmora-render"), "--help"])
+        self.assertEqual(render_help.returncode, 0)
+        text = gzip.open(self.path("share/man/man1/velmora-render.1.gz"), "rt").read()
+        switches = {w.rstrip(",") for w in render_help.stdout.split() if w.startswith("--")}
+        for switch in switches:
+            self.assertIn(switch.replace("-", "\\-"), text, switch)
+
+    def test_xscreensaver_options_are_accepted_by_the_program(self):
+        root = ET.parse(self.path("share/xscreensaver/config/velmora.xml")).getroot()
+        self.assertEqual(root.tag, "screensaver")
+        self.assertEqual(root.get("name"), "velmora")
+        self.assertEqual(root.find("command").get("arg"), "--root")
+        # Each option's command-line form, at both ends of a number's range.
+        lines = []
+        for number in root.iter("number"):
+            for value in (number.get("low"), number.get("high"), number.get("default")):
+                lines.append(number.get("arg").replace("%", value).split())
+        for option in root.iter("option"):
+            if option.get("arg-set"):
+                lines.append(option.get("arg-set").split())
+        for boolean in root.iter("boolean"):
+            lines.append(boolean.get("arg-set").split())
+        for chooser in root.iter("file"):
+            lines.append(chooser.get("arg").replace("%", "/tmp/some picture.jpg").split(" ", 1))
+        self.assertGreaterEqual(len(lines), 20)
+        empty = os.path.join(self.tmp, "empty.INI")
+        open(empty, "w").close()
+        for line in lines:
+            result = run([self.path("bin/velmora-render"), "--config", empty, "--print-settings"]
+                         + line)
+            self.assertEqual(result.returncode, 0, f"{line}: {result.stderr}")
+        # The sliders offer the ranges the saver keeps its values in.
+        ranges = {n.get("id"): (int(n.get("low")), int(n.get("high")))
+                  for n in root.iter("number")}
+        self.assertEqual(ranges["frames"], (3, 15))
+        self.assertEqual(ranges["heightpercent"], (5, 100))
+        self.assertEqual(ranges["brightness"], (-200, 200))
+        self.assertEqual(ranges["waveshape"], (-100, 100))
+        self.assertEqual(ranges["windspeed"], (-100, 100))
+
+    def test_icons_have_their_sizes(self):
+        for n in ICON_SIZES:
+            with open(self.path(f"share/icons/hicolor/{n}x{n}/apps/velmora.png"), "rb") as f:
+                head = f.read(24)
+            self.assertEqual(head[:8], b"\x89PNG\r\n\x1a\n")
+            self.assertEqual(struct.unpack(">II", head[16:24]), (n, n))
+        ET.parse(self.path("share/icons/hicolor/scalable/apps/velmora.svg"))
+
+    def test_demo_scene_settings_name_the_installed_pictures(self):
+        with open(self.path("share/velmora/velmora.INI")) as f:
+            ini = f.read()
+        self.assertIn("ImageFileName=demo_lake.bmp", ini)
+        self.assertIn("OverlayFileName=demo_boat.bmp", ini)
+        for picture in ("demo_lake.bmp", "demo_boat.bmp"):
+            with open(self.path("share/velmora/" + picture), "rb") as f:
+                self.assertEqual(f.read(2), b"BM")
+
+
+class Package(unittest.TestCase):
+    """cpack -G DEB: the package holds the installed files under /usr, and its
+    dependencies are those of the libraries the programs link."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="velmora-package-")
+        result = run(["cpack", "-G", "DEB", "-B", cls.tmp,
+                      "--config", os.path.join(BUILD, "CPackConfig.cmake")], cwd=BUILD)
+        if result.returncode != 0:
+            raise RuntimeError("cpack failed:\n" + result.stdout + result.stderr)
+        debs = [f for f in os.listdir(cls.tmp) if f.endswith(".deb")]
+        if len(debs) != 1:
+            raise RuntimeError(f"cpack made {debs}")
+        cls.deb = os.path.join(cls.tmp, debs[0])
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tmp, ignore_errors=True)
+
+    def field(self, name):
+        return run(["dpkg-deb", "--field", self.deb, name]).stdout.strip()
+
+    def test_name_version_and_architecture(self):
+        architecture = run(["dpkg", "--print-architecture"]).stdout.strip()
+        version = self.field("Version")
+        self.assertRegex(version, r"^\d+\.\d+\.\d+$")
+        self.assertEqual(os.path.basename(self.deb), f"velmora_{version}_{architecture}.deb")
+        self.assertEqual(self.field("Package"), "velmora")
+        self.assertEqual(self.field("Architecture"), architecture)
+        info = run(["dpkg-deb", "--info", self.deb])
+        self.assertEqual(info.returncode, 0, info.stderr)
+        self.assertIn("water reflection", self.field("Description"))
+
+    def test_dependencies_come_from_the_linked_libraries(self):
+        depends = {d.split()[0] for d in self.field("Depends").split(", ")}
+        for library in ("libc6", "libstdc++6", "libqt6core6", "libqt6gui6", "libqt6widgets6",
+                        "libqt6svg6", "libjpeg62-turbo", "libxcb1", "libcrypt1"):
+            self.assertIn(library, depends)
+
+    def test_holds_the_installed_files_under_usr(self):
+        listing = run(["dpkg-deb", "--contents", self.deb]).stdout.splitlines()
+        files = {line.split()[-1][len("./usr/"):] for line in listing if not line.startswith("d")}
+        self.assertEqual(files, EXPECTED)
+        unpacked = os.path.join(self.tmp, "root")
+        self.assertEqual(run(["dpkg-deb", "--extract", self.deb, unpacked]).returncode, 0)
+        with open(os.path.join(unpacked, "usr/share/applications/velmora.desktop")) as f:
+            self.assertIn("Exec=/usr/bin/velmora /c\n", f.read())
+        # The programs are stripped but still run.
+        program = os.path.join(unpacked, "usr/bin/velmora-render")
+        self.assertNotIn("not stripped", run(["file", program]).stdout)
+        self.assertEqual(run([program, "--help"]).returncode, 0)
+
+
+if __name__ == "__main__":
+    BUILD = sys.argv.pop(1)
+    unittest.main(verbosity=2)
