@@ -70,9 +70,9 @@ void TGIFColorMap::clear()
     sorted_ = false;
 }
 
-void TGIFColorMap::write(std::vector<std::uint8_t>& out) const
+void TGIFColorMap::write(std::vector<std::uint8_t>& out, int entries) const
 {
-    const int entries = 1 << color_bits(count());
+    entries = std::max(entries, 1 << color_bits(count()));
     for (int i = 0; i < entries; ++i) {
         const Color c = i < count() ? (*this)[i] : 0;
         out.push_back(static_cast<std::uint8_t>(color_red(c)));

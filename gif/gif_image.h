@@ -40,8 +40,9 @@ public:
     bool sorted() const { return sorted_; }
     void set_sorted(bool sorted) { sorted_ = sorted; }
 
-    // The table as written to a file: entries then black up to 2^bits.
-    void write(std::vector<std::uint8_t>& out) const;
+    // The table as written to a file: entries then black up to 2^bits, or up
+    // to `entries` when the file announces a larger table than this one.
+    void write(std::vector<std::uint8_t>& out, int entries = 0) const;
     // Reads `count` entries of three bytes (red, green, blue).
     void read(GIFInput& in, int count);
 

@@ -8,7 +8,9 @@
 //   - a frame larger than kMaxFramePixels, or frames together larger than
 //     kMaxImagePixels, fail with "GIF image too large" before any allocation;
 //   - image data that stops early leaves the rest of the frame at its fill
-//     value (the transparent index, or 0); extra data is skipped.
+//     value (the transparent index, or 0); extra data is skipped;
+//   - a frame reaching beyond the logical screen is cut to the screen when
+//     the picture is made; a frame without width gives no picture.
 // The position in the input is restored whenever the load fails.
 
 #include "gif/gif_reader.h"
@@ -53,6 +55,12 @@ namespace {
         {
             read_signature();
             read_screen();
+            // The picture of a GIF is its logical screen (GIF89a section 18):
+            // frames reaching beyond it are cut to it when shown, however far
+            // adding them grows the model's screen. A side of no size says
+            // nothing, so there the frames give the extent.
+            const int screen_width = image_.header().width;
+            const int screen_height = image_.header().height;
             skip_zeros();
             while (!in_.at_end() && in_.peek() != kTrailer) {
                 if (in_.peek() != TGIFExtension::kIntroducer
@@ -67,6 +75,10 @@ namespace {
                 warn_("Invalid Image trailer");
             else
                 in_.read_byte();
+            if (screen_width > 0)
+                image_.header().width = screen_width;
+            if (screen_height > 0)
+                image_.header().height = screen_height;
         }
 
     private:
@@ -250,8 +262,10 @@ Bitmap gif_to_bitmap(const TGIFImage& image, int depth)
         Bitmap picture(0, 0, PixelFormat::pf8bit);
         picture.set_palette(table.colors());
         picture.set_size(frame->width(), frame->height());
+        // A frame without width has no rows to copy (and no memory to copy
+        // from).
         const auto w = static_cast<std::size_t>(frame->width());
-        for (int y = 0; y < frame->height(); ++y)
+        for (int y = 0; w > 0 && y < frame->height(); ++y)
             std::memcpy(picture.row(y), frame->data().data() + static_cast<std::size_t>(y) * w, w);
         if (frame->width() != screen_width || frame->height() != screen_height) {
             if (std::int64_t { screen_width } * screen_height > kMaxScreenPixels)

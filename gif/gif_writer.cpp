@@ -327,8 +327,10 @@ std::vector<std::uint8_t> TGIFImage::SaveToMemory() const
     out.push_back(static_cast<std::uint8_t>(packed));
     out.push_back(0); // background colour index
     out.push_back(0); // pixel aspect ratio
+    // The size bits announce the largest table of the image; a reader takes
+    // the global table to be that large, so it is padded to that size.
     if (global.count() > 0)
-        global.write(out);
+        global.write(out, 1 << depth);
 
     for (const auto& frame : images_) {
         for (const auto& extension : frame->extensions())

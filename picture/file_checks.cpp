@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 
+#include <algorithm>
 #include <string>
 
 namespace velmora {
@@ -57,14 +58,20 @@ namespace {
         const char* what_;
     };
 
+    // Rows a run-length picture may declare beyond twice those its data
+    // describes.
+    constexpr long long kRleSlackRows = 64;
+
     // BMP compressions.
     constexpr std::uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3, kAlphaBitfields = 6;
 
     // Walks a run-length stream (8 or 4 bits per pixel) from `offset`; it
-    // must reach its end-of-bitmap code inside the file.
-    void check_rle(const Fields& f, std::size_t offset, bool four_bit)
+    // must reach its end-of-bitmap code inside the file. Returns the rows the
+    // stream moves through (ends of lines and the rows deltas skip).
+    long long check_rle(const Fields& f, std::size_t offset, bool four_bit)
     {
         std::size_t at = offset;
+        long long rows = 0;
         for (;;) {
             const std::uint8_t count = f.u8(at);
             const std::uint8_t code = f.u8(at + 1);
@@ -73,11 +80,12 @@ namespace {
                 continue; // a run of `count` pixels of one value
             switch (code) {
             case 0: // end of line
+                ++rows;
                 break;
             case 1: // end of bitmap
-                return;
-            case 2: // delta: two more bytes
-                f.need(at, 2);
+                return rows;
+            case 2: // delta: two more bytes, the second the rows skipped
+                rows += f.u8(at + 1);
                 at += 2;
                 break;
             default: { // `code` literal pixels, padded to a 16-bit boundary
@@ -86,6 +94,129 @@ namespace {
                 f.need(at, 0);
             }
             }
+        }
+    }
+
+    // A device-independent bitmap embedded in a metafile record: its header
+    // at `header` (of `header_bytes`, 0 when the record does not say), its
+    // pixel data at `bits` (of `bits_bytes`, 0 when unknown). A bitmap that
+    // declares more pixels than kMaxEmbeddedPixels, or whose uncompressed
+    // rows its data cannot hold, is refused.
+    void check_embedded_bitmap(const Fields& f, std::size_t record_end, std::size_t header,
+        std::size_t header_bytes, std::size_t bits, std::size_t bits_bytes)
+    {
+        if (header + 4 > record_end || (header_bytes > 0 && header_bytes > record_end - header))
+            f.fail("has a damaged bitmap");
+        const std::uint32_t info_size = f.u32(header);
+        if (info_size < 12 || info_size > record_end - header)
+            f.fail("has a damaged bitmap");
+        long long width = 0;
+        long long height = 0;
+        std::uint32_t bit_count = 0;
+        std::uint32_t compression = kRgb;
+        if (info_size == 12) {
+            width = f.u16(header + 4);
+            height = f.u16(header + 6);
+            bit_count = f.u16(header + 10);
+        } else {
+            width = f.s32(header + 4);
+            height = f.s32(header + 8);
+            bit_count = f.u16(header + 14);
+            compression = f.u32(header + 16);
+        }
+        if (width < 0)
+            width = -width;
+        if (height < 0)
+            height = -height;
+        if (width * height > kMaxEmbeddedPixels || bit_count > 32)
+            f.fail("holds a bitmap too large for its data");
+        if (bits_bytes > 0 && bits_bytes > record_end - std::min(bits, record_end))
+            f.fail("has a damaged bitmap");
+        const bool uncompressed
+            = compression == kRgb || compression == kBitfields || compression == kAlphaBitfields;
+        const long long stride = (width * bit_count + 31) / 32 * 4;
+        // Without a stated size the data runs to the record's end.
+        const long long room = static_cast<long long>(
+            bits_bytes > 0 ? bits_bytes : record_end - std::min(bits, record_end));
+        if (uncompressed && stride * height > room)
+            f.fail("holds a bitmap too large for its data");
+    }
+
+    // The bitmap of a WMF record that carries one, located by its function.
+    void check_wmf_record_bitmap(
+        const Fields& f, std::size_t record, std::size_t words, std::uint16_t function)
+    {
+        const std::size_t end = record + words * 2;
+        std::size_t params = 0; // bytes of parameters before the bitmap
+        switch (function) {
+        case 0x0940: // META_DIBBITBLT
+            params = 16;
+            break;
+        case 0x0B41: // META_DIBSTRETCHBLT
+            params = 20;
+            break;
+        case 0x0F43: // META_STRETCHDIB
+            params = 22;
+            break;
+        case 0x0D33: // META_SETDIBTODEV
+            params = 18;
+            break;
+        case 0x0142: // META_DIBCREATEPATTERNBRUSH
+            params = 4;
+            break;
+        default:
+            return;
+        }
+        // The blits may come without a bitmap (a plain raster operation).
+        const std::size_t header = record + 6 + params;
+        if (header + 4 > end)
+            return;
+        check_embedded_bitmap(f, end, header, 0, header, 0);
+    }
+
+    // The bitmaps of an EMF record that carries any: each named by offset
+    // and size fields (offsets from the record's start).
+    void check_emf_record_bitmaps(
+        const Fields& f, std::size_t record, std::size_t size, std::uint32_t type)
+    {
+        std::size_t fields[2] = { 0, 0 }; // where offBmi, cbBmi, offBits, cbBits start
+        switch (type) {
+        case 76: // EMR_BITBLT
+        case 77: // EMR_STRETCHBLT
+            fields[0] = 84;
+            break;
+        case 78: // EMR_MASKBLT: the source, then the mask
+            fields[0] = 84;
+            fields[1] = 112;
+            break;
+        case 79: // EMR_PLGBLT: the source, then the mask
+            fields[0] = 96;
+            fields[1] = 124;
+            break;
+        case 80: // EMR_SETDIBITSTODEVICE
+        case 81: // EMR_STRETCHDIBITS
+            fields[0] = 48;
+            break;
+        case 93: // EMR_CREATEMONOBRUSH
+        case 94: // EMR_CREATEDIBPATTERNBRUSHPT
+            fields[0] = 16;
+            break;
+        default:
+            return;
+        }
+        const std::size_t end = record + size;
+        for (const std::size_t at : fields) {
+            if (at == 0 || at + 16 > size)
+                continue;
+            const std::uint32_t bmi = f.u32(record + at);
+            const std::uint32_t bmi_bytes = f.u32(record + at + 4);
+            const std::uint32_t bits = f.u32(record + at + 8);
+            const std::uint32_t bits_bytes = f.u32(record + at + 12);
+            if (bmi_bytes == 0)
+                continue; // no bitmap (a plain raster operation)
+            if (bmi >= size || bits > size)
+                f.fail("has a damaged bitmap");
+            check_embedded_bitmap(f, end, record + bmi, bmi_bytes, record + bits, bits_bytes);
         }
     }
 
@@ -131,9 +262,16 @@ void check_bmp(const Bytes& file)
         break;
     }
     case kRle8:
-    case kRle4:
-        check_rle(f, pixels_at, compression == kRle4);
+    case kRle4: {
+        // Rows after the end code stay blank, but a stream that describes a
+        // few rows of a picture millions of rows high would make the decoder
+        // allocate for rows that no data backs: the memory must follow the
+        // data, so at most twice the rows described (and a few) are taken.
+        const long long rows = check_rle(f, pixels_at, compression == kRle4);
+        if (height > 2 * rows + kRleSlackRows)
+            f.fail("describes far fewer rows than it declares");
         break;
+    }
     default:
         break; // other codings are the decoder's to accept or refuse
     }
@@ -223,15 +361,21 @@ void check_wmf(const Bytes& file)
     const std::uint16_t header_words = f.u16(at + 2);
     if ((type != 1 && type != 2) || header_words != 9)
         f.fail("has no metafile header");
+    // The player allocates a buffer of the largest record's size up front:
+    // a record larger than the file cannot exist.
+    const std::uint32_t largest_words = f.u32(at + 12);
+    if (largest_words > f.size() / 2)
+        f.fail("has a damaged header (largest record)");
     at += 18;
     for (;;) {
         const std::uint32_t words = f.u32(at);
         const std::uint16_t function = f.u16(at + 4);
-        if (words < 3)
+        if (words < 3 || words > f.size() / 2)
             f.fail("has a damaged record");
         f.need(at, static_cast<std::size_t>(words) * 2);
         if (function == 0)
             return; // the end record
+        check_wmf_record_bitmap(f, at, words, function);
         at += static_cast<std::size_t>(words) * 2;
     }
 }
@@ -317,6 +461,7 @@ EmfHeader check_emf(const Bytes& file)
         f.need(at, size);
         if (type == kEof)
             return header;
+        check_emf_record_bitmaps(f, at, size, type);
         at += size;
     }
 }

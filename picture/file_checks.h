@@ -43,8 +43,16 @@ struct IconMask {
 };
 IconMask icon_mask(const Bytes& file, std::size_t index);
 
-// WMF: optional placeable header (with its checksum), the standard header,
-// and a chain of records inside the file that ends with the end record.
+// Bitmaps embedded in a metafile (record bitmaps and pattern brushes) may
+// hold at most this many pixels: four times the pixels of the largest
+// drawing we make of a metafile. Their converters allocate what the bitmap's
+// header declares, so a few bytes could otherwise ask for gigabytes.
+inline constexpr long long kMaxEmbeddedPixels = 4096LL * 4096;
+
+// WMF: optional placeable header (with its checksum), the standard header
+// (its largest record no larger than the file), and a chain of records
+// inside the file that ends with the end record; every embedded bitmap
+// inside its record, its data wholly there, within kMaxEmbeddedPixels.
 void check_wmf(const Bytes& file);
 
 // Prefixes a metafile that has no placeable header with one, so that it gets
@@ -62,7 +70,9 @@ struct EmfHeader {
 };
 
 // EMF: the header record with its signature, a chain of records inside the
-// file that ends with the end-of-file record. Returns the header.
+// file that ends with the end-of-file record; every embedded bitmap inside
+// its record, its data wholly there, within kMaxEmbeddedPixels. Returns the
+// header.
 EmfHeader check_emf(const Bytes& file);
 
 } // namespace velmora

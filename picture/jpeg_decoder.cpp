@@ -3,8 +3,10 @@
 #include "base/error.h"
 #include "picture/picture.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 extern "C" {
@@ -81,6 +83,19 @@ namespace {
         return true;
     }
 
+    // Whether the coded data of a single-scan picture has ended while rows of
+    // it are still to come. The Huffman decoder warns when that happens; the
+    // arithmetic decoder quietly decodes zeros instead, so a few hundred
+    // bytes could fill a picture of hundreds of megapixels with nothing. The
+    // end of the data has been reached when the decoder stopped at the end
+    // marker before the last row of blocks.
+    bool data_ended(jpeg_decompress_struct* cinfo)
+    {
+        constexpr int kEndOfImage = 0xD9;
+        return !jpeg_has_multiple_scans(cinfo) && cinfo->unread_marker == kEndOfImage
+            && cinfo->input_iMCU_row + 1 < cinfo->total_iMCU_rows;
+    }
+
     bool read_rows(jpeg_decompress_struct* cinfo, ErrorManager* errors, unsigned char* const* rows,
         unsigned int count)
     {
@@ -89,12 +104,19 @@ namespace {
         unsigned int done = 0;
         while (done < count) {
             JSAMPROW row = rows[done];
-            if (jpeg_read_scanlines(cinfo, &row, 1) != 1) {
+            if (jpeg_read_scanlines(cinfo, &row, 1) != 1 || data_ended(cinfo)) {
                 errors->code = JWRN_JPEG_EOF; // no more data: the picture ends early
                 return false;
             }
             ++done;
         }
+        return true;
+    }
+
+    bool finish(jpeg_decompress_struct* cinfo, ErrorManager* errors)
+    {
+        if (setjmp(errors->jump))
+            return false;
         jpeg_finish_decompress(cinfo);
         return true;
     }
@@ -105,6 +127,15 @@ namespace {
         std::snprintf(text, sizeof text, "JPEG error #%d", code);
         throw Error(text);
     }
+
+    // Pixels a JPEG file may declare per byte of its size.
+    constexpr long kMaxPixelsPerByte = 4096;
+
+    // Rows decoded per allocation.
+    constexpr int kBandRows = 64;
+    // Memory the library may use for buffers spanning the whole picture.
+    // Enough for progressive pictures of about 170 megapixels (4:2:0).
+    constexpr long kLibraryMemoryBytes = 512L * 1024 * 1024;
 
     // Owns the decompressor, so it is destroyed on every way out.
     struct Decompressor {
@@ -118,6 +149,10 @@ namespace {
             errors.pub.emit_message = on_emit_message;
             errors.pub.output_message = on_output_message;
             jpeg_create_decompress(&cinfo);
+            // The library's own whole-picture buffers (progressive and
+            // multi-scan pictures) are bounded too; past this it fails
+            // cleanly instead of asking for what a forged header claims.
+            cinfo.mem->max_memory_to_use = kLibraryMemoryBytes;
         }
         Decompressor(const Decompressor&) = delete;
         Decompressor& operator=(const Decompressor&) = delete;
@@ -152,28 +187,56 @@ Bitmap decode_jpeg(const std::uint8_t* data, std::size_t size)
     if (!start(&d.cinfo, &d.errors, data, static_cast<unsigned long>(size)))
         fail(d.errors.code);
     check_picture_size(d.cinfo.output_width, d.cinfo.output_height);
+    // Huffman coding packs at most 256 pixels into a byte (2 bits for a flat
+    // 8 x 8 block); arithmetic coding does better on flat areas, but a file
+    // declaring more than kMaxPixelsPerByte pixels per byte describes next
+    // to nothing of its picture, whatever the decoder would fill in, and
+    // would cost memory and time for that. The library's own code for a
+    // picture too large is reported.
+    if (static_cast<long double>(d.cinfo.output_width) * d.cinfo.output_height
+        > static_cast<long double>(kMaxPixelsPerByte) * static_cast<long double>(size))
+        fail(JERR_IMAGE_TOO_BIG);
     if (!begin_output(&d.cinfo, &d.errors))
         fail(d.errors.code);
 
     const int width = static_cast<int>(d.cinfo.output_width);
     const int height = static_cast<int>(d.cinfo.output_height);
-    Bitmap bitmap(width, height, PixelFormat::pf24bit);
     const bool cmyk = d.cinfo.out_color_space == JCS_CMYK;
-    std::vector<unsigned char> cmyk_pixels;
-    std::vector<unsigned char*> rows(static_cast<std::size_t>(height));
-    const auto cmyk_row_bytes = static_cast<std::size_t>(width) * 4;
-    if (cmyk)
-        cmyk_pixels.resize(cmyk_row_bytes * static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y)
-        rows[static_cast<std::size_t>(y)] = cmyk
-            ? cmyk_pixels.data() + cmyk_row_bytes * static_cast<std::size_t>(y)
-            : bitmap.row(y);
-    if (!read_rows(&d.cinfo, &d.errors, rows.data(), static_cast<unsigned int>(height)))
+    const auto row_bytes = static_cast<std::size_t>(width) * (cmyk ? 4 : 3);
+    // The header's size is only a claim: a few hundred bytes can declare a
+    // picture of hundreds of megabytes and then end. Rows are therefore
+    // decoded into bands that are allocated as the data reaches them, and
+    // the bitmap is made only once every row has been decoded, so a damaged
+    // file costs memory for the rows it really holds.
+    std::vector<std::vector<unsigned char>> bands;
+    std::vector<unsigned char*> rows;
+    for (int done = 0; done < height;) {
+        const int count = std::min(kBandRows, height - done);
+        auto& band = bands.emplace_back(row_bytes * static_cast<std::size_t>(count));
+        rows.clear();
+        for (int y = 0; y < count; ++y)
+            rows.push_back(band.data() + row_bytes * static_cast<std::size_t>(y));
+        if (!read_rows(&d.cinfo, &d.errors, rows.data(), static_cast<unsigned int>(count)))
+            fail(d.errors.code);
+        done += count;
+    }
+    if (!finish(&d.cinfo, &d.errors))
         fail(d.errors.code);
-    if (cmyk)
-        for (int y = 0; y < height; ++y)
-            cmyk_row_to_bgr(rows[static_cast<std::size_t>(y)], bitmap.row(y), width,
-                d.cinfo.saw_Adobe_marker != FALSE);
+
+    Bitmap bitmap(width, height, PixelFormat::pf24bit);
+    const bool inverted = d.cinfo.saw_Adobe_marker != FALSE;
+    for (std::size_t b = 0; b < bands.size(); ++b) {
+        const int first = static_cast<int>(b) * kBandRows;
+        const int count = std::min(kBandRows, height - first);
+        for (int y = 0; y < count; ++y) {
+            const unsigned char* from = bands[b].data() + row_bytes * static_cast<std::size_t>(y);
+            if (cmyk)
+                cmyk_row_to_bgr(from, bitmap.row(first + y), width, inverted);
+            else
+                std::memcpy(bitmap.row(first + y), from, row_bytes);
+        }
+        std::vector<unsigned char>().swap(bands[b]); // give the band back at once
+    }
     return bitmap;
 }
 

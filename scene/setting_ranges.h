@@ -7,10 +7,15 @@
 
 namespace velmora {
 
-// The range the display accepts for one integer setting. The setup dialog
-// offers only these values, but the settings file can be edited by hand; the
-// display clamps every value it uses to its range instead of crashing on an
-// out-of-range index or looping for ever on a zero interval.
+// The values the display can use without a fault, for the integer settings
+// where some value would cause one. The setup dialog offers narrower ranges
+// of its own, but a settings file can be edited by hand, and a hand-edited
+// value the display can use (a delay of 20 ms, a picture change every 600 s,
+// a wave factor of 500, a zoom of 900 %) is used as the file says. Only
+// values that would fault are moved to the nearest harmless one. Settings
+// absent here need no limit: the engine takes every value they can hold
+// (wave factors and shapes, zoom, which fails the overlay when it gives no
+// or too large a size, and the water edge, below).
 struct SettingRange {
     const char* key;
     std::int32_t Settings::*field;
@@ -23,27 +28,36 @@ struct SettingRange {
     static constexpr std::int32_t kNoExtraValue = INT32_MIN;
 };
 
-// Offsets and footing have no upper bound in the dialogs. These limits keep
-// every product with a scale factor inside 32 bits; anything further lies far
-// off the screen anyway.
+// Offsets have no upper bound in the dialogs. These limits keep every
+// product with a scale factor inside 32 bits; anything further lies far off
+// the screen anyway.
 inline constexpr std::int32_t kMaxPixelOffset = 1'000'000;
+// Brightness levels are added to each other and to colour channels: beyond
+// this they change nothing more, and their sum stays inside 32 bits.
+inline constexpr std::int32_t kMaxBrightnessLevel = 1 << 20;
+// The display keeps at most this many reflection frames.
+inline constexpr std::int32_t kMaxFrames = 15;
 
-inline constexpr std::array<SettingRange, 15> kSettingRanges { {
-    { "ReflectionHeightPercent", &Settings::ReflectionHeightPercent, 5, 100 },
-    { "DelayTimeMS", &Settings::DelayTimeMS, 50, 500 },
-    { "WaveFactor1", &Settings::WaveFactor1, -100, 100 },
-    { "WaveFactor2", &Settings::WaveFactor2, -100, 100 },
+inline constexpr std::array<SettingRange, 10> kSettingRanges { {
+    // A negative height has no rows (and -100 % divides by zero when the
+    // picture is fitted); ten times the picture is as large as the
+    // reflection area may grow before it outgrows any memory.
+    { "ReflectionHeightPercent", &Settings::ReflectionHeightPercent, 0, 1000 },
+    // A timer of no interval would never let the saver rest.
+    { "DelayTimeMS", &Settings::DelayTimeMS, 1, INT32_MAX },
     { "XOffSet", &Settings::XOffSet, -kMaxPixelOffset, kMaxPixelOffset },
     { "YOffSet", &Settings::YOffSet, -kMaxPixelOffset, kMaxPixelOffset },
-    { "ShiftPixels", &Settings::ShiftPixels, 0, INT32_MAX },
-    { "MultDelayTime", &Settings::MultDelayTime, 1, 300 },
-    { "NumberOfReflectedImages", &Settings::NumberOfReflectedImages, 3, 15 },
-    { "OverlayZoomFactor", &Settings::OverlayZoomFactor, 5, 500 },
-    { "BrightnessLevel", &Settings::BrightnessLevel, -200, 200 },
+    // Seconds become milliseconds for the picture-change timer.
+    { "MultDelayTime", &Settings::MultDelayTime, 1, INT32_MAX / 1000 },
+    // No frame would leave nothing to show and nothing to export.
+    { "NumberOfReflectedImages", &Settings::NumberOfReflectedImages, 1, kMaxFrames },
+    { "BrightnessLevel", &Settings::BrightnessLevel, -kMaxBrightnessLevel, kMaxBrightnessLevel },
+    // An index into the three viewing sizes, or "Fit Screen".
     { "ImageResCode", &Settings::ImageResCode, 0, 2, kFitScreenResCode },
-    { "OverlayBrightnessLevel", &Settings::OverlayBrightnessLevel, -200, 200 },
+    { "OverlayBrightnessLevel", &Settings::OverlayBrightnessLevel, -kMaxBrightnessLevel,
+        kMaxBrightnessLevel },
+    // A negative footing would grow the overlay instead of cutting it.
     { "OverlayShiftPixels", &Settings::OverlayShiftPixels, 0, INT32_MAX },
-    { "OverlayWaveAdjustment", &Settings::OverlayWaveAdjustment, -20, 20 },
 } };
 
 // A copy of `record` with every ranged field clamped to its range. The record

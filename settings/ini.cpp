@@ -59,15 +59,16 @@ namespace {
     // Whether the last line of `text`, which ends with a line end, is blank.
     bool last_line_blank(std::string_view text)
     {
-        text.remove_suffix(1);
-        if (text.ends_with('\r'))
-            text.remove_suffix(1);
-        const auto start = text.rfind('\n');
+        const bool crlf = text.ends_with("\r\n");
+        text.remove_suffix(crlf ? 2 : 1);
+        const auto start = text.find_last_of("\r\n");
         return trim(text.substr(start == std::string_view::npos ? 0 : start + 1)).empty();
     }
 
     std::string decode_value(std::string_view stored)
     {
+        // A NUL ends the value, as it ends a string of the profile files.
+        stored = trim(stored.substr(0, stored.find('\0')));
         if (quoted(stored))
             stored = stored.substr(1, stored.size() - 2);
         return std::string(stored.substr(0, IniFile::kMaxValueLength));
@@ -97,21 +98,19 @@ IniFile::IniFile(std::string_view text)
         text.remove_prefix(kByteOrderMark.size());
     }
 
+    // A line ends with LF, CR LF or a CR alone, so no line (and no value)
+    // ever holds a CR: a value read can always be written back.
     while (!text.empty()) {
-        const auto newline = text.find('\n');
+        const auto end = text.find_first_of("\r\n");
         Line line;
-        if (newline == std::string_view::npos) {
+        if (end == std::string_view::npos) {
             line.text = text;
             text = {};
         } else {
-            std::string_view body = text.substr(0, newline);
-            line.end = "\n";
-            if (body.ends_with('\r')) {
-                body.remove_suffix(1);
-                line.end = "\r\n";
-            }
-            line.text = body;
-            text.remove_prefix(newline + 1);
+            line.text = text.substr(0, end);
+            const bool crlf = text[end] == '\r' && text.substr(end + 1).starts_with('\n');
+            line.end = crlf ? "\r\n" : std::string(1, text[end]);
+            text.remove_prefix(end + line.end.size());
         }
         lines_.push_back(std::move(line));
     }
@@ -173,6 +172,10 @@ void IniFile::set_value(std::string_view section, std::string_view key, std::str
 {
     if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
         throw std::invalid_argument("an INI value cannot hold a line break");
+    // Reading would cut a longer value; refuse it rather than store a value
+    // that comes back different.
+    if (value.size() > kMaxValueLength)
+        throw std::invalid_argument("an INI value is longer than reading keeps");
     std::string line = std::string(key) + '=' + encode_value(value);
 
     const auto [entry, is_new_section]
@@ -220,7 +223,7 @@ std::string IniFile::text() const
             continue;
         // Separate the new section from what precedes it by one blank line.
         if (out.size() > bom_.size()) {
-            if (!out.ends_with('\n'))
+            if (!out.ends_with('\n') && !out.ends_with('\r'))
                 out += line_end_;
             if (!last_line_blank(out))
                 out += line_end_;

@@ -25,7 +25,9 @@ bool names_match(std::string_view a, std::string_view b);
 // - Blanks (spaces and tabs) around names and values are ignored; a value
 //   enclosed in a pair of double quotes loses them; at most kMaxValueLength
 //   characters (bytes) of a value are read.
-// - LF and CRLF line ends are both read; a UTF-8 byte-order mark is skipped.
+// - LF, CRLF and a lone CR all end a line; a NUL ends a value. A UTF-8
+//   byte-order mark is skipped. What is read can therefore always be
+//   written back.
 //
 // Editing changes only what it must: an existing key's line is replaced where
 // it stands (keeping that line's own line end), a new key goes after the last
@@ -50,7 +52,8 @@ public:
     // blanks, or one that itself begins and ends with a double quote, is
     // written inside double quotes so that it reads back unchanged. Throws
     // std::invalid_argument for a value holding a line break or a NUL, which
-    // no line of an INI file can carry.
+    // no line of an INI file can carry, and for one longer than
+    // kMaxValueLength, which reading would cut.
     void set_value(std::string_view section, std::string_view key, std::string_view value);
 
     // The whole text, with the edits applied.

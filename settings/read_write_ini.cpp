@@ -155,12 +155,16 @@ namespace {
 
     // A picture name without a folder lives in the install folder. An empty
     // name stays empty, so that its users still see "no picture selected"
-    // rather than a folder that is no picture.
+    // rather than a folder that is no picture. A name whose joined path would
+    // be longer than a value can be stays as it was read: saved in full, the
+    // joined path would come back cut (without its extension) on the next
+    // read.
     std::string in_install_dir(const std::string& name, const std::string& install_dir)
     {
         if (name.find('/') != std::string::npos || name.find_first_not_of(' ') == std::string::npos)
             return name;
-        return join_path(install_dir, name);
+        std::string joined = join_path(install_dir, name);
+        return joined.size() > IniFile::kMaxValueLength ? name : joined;
     }
 
     // "%.2d": at least two digits, zero-padded.

@@ -6,6 +6,7 @@
 #include "picture/file_checks.h"
 #include "picture/picture.h"
 #include "picture/qt/metafile_codecs.h"
+#include "picture/qt/svg_guard.h"
 
 #include <algorithm>
 #include <cairo.h>
@@ -16,6 +17,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 
 namespace velmora {
 
@@ -86,10 +88,142 @@ namespace {
             h.bounds[0] - h.frame[0] * per_x, h.bounds[1] - h.frame[1] * per_y };
     }
 
+    // libemf2svg writes a text record's string into a CDATA section without
+    // splitting a "]]>" in it, and a font's face name into an attribute
+    // without escaping it, so either could end its context and become
+    // markup. Before conversion every ">" of a string becomes a placeholder
+    // of the same size (U+E000 in UTF-16 strings, DEL in 8-bit ones, neither
+    // of them a character a picture shows), which can end no CDATA section;
+    // the placeholders become ">" again in the SVG that comes out. Control
+    // characters, which XML cannot carry, become spaces. Face names lose the
+    // characters that could end an attribute.
+    constexpr char16_t kWidePlaceholder = 0xE000;
+    constexpr std::uint8_t kNarrowPlaceholder = 0x7F;
+    constexpr std::string_view kWidePlaceholderUtf8 = "\xEE\x80\x80";
+
+    std::uint32_t read32(const std::vector<char>& bytes, std::size_t at)
+    {
+        std::uint32_t value = 0;
+        for (int k = 3; k >= 0; --k)
+            value
+                = value << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(k)]);
+        return value;
+    }
+
+    // The `count` characters at `at` (16-bit when `wide`), made safe in place.
+    // False when they do not lie within their record, [begin, end): such a
+    // string could not be made safe, and the file is refused.
+    bool keep_as_text(std::vector<char>& bytes, std::size_t begin, std::size_t end, std::size_t at,
+        std::size_t count, bool wide, bool face_name)
+    {
+        const std::size_t unit = wide ? 2 : 1;
+        if (at < begin || at > end || count > (end - at) / unit)
+            return false;
+        for (std::size_t k = 0; k < count; ++k) {
+            char* p = bytes.data() + at + k * unit;
+            const unsigned c = wide ? static_cast<unsigned>(static_cast<unsigned char>(p[0])
+                                   | static_cast<unsigned char>(p[1]) << 8)
+                                    : static_cast<unsigned char>(p[0]);
+            unsigned replaced = c;
+            if (c < 0x20 && c != 0)
+                replaced = ' ';
+            else if (face_name && (c == '"' || c == '\'' || c == '<' || c == '>' || c == '&'))
+                replaced = ' ';
+            else if (c == '>')
+                replaced = wide ? kWidePlaceholder : kNarrowPlaceholder;
+            else if (wide && c == kWidePlaceholder)
+                replaced = 0xFFFD;
+            else if (!wide && c == kNarrowPlaceholder)
+                replaced = ' ';
+            p[0] = static_cast<char>(replaced & 0xFF);
+            if (wide)
+                p[1] = static_cast<char>(replaced >> 8);
+        }
+        return true;
+    }
+
+    // Applies keep_as_text to every string of the text and font records;
+    // false when one of them does not lie within its record.
+    bool keep_text_as_text(std::vector<char>& bytes)
+    {
+        constexpr std::uint32_t kEof = 14, kExtCreateFontW = 82, kExtTextOutA = 83,
+                                kExtTextOutW = 84, kPolyTextOutA = 96, kPolyTextOutW = 97,
+                                kSmallTextOut = 108;
+        constexpr std::size_t kTextRecord = 40; // an EMRTEXT: reference, count, offset, ...
+        for (std::size_t at = 0; at + 8 <= bytes.size();) {
+            const std::uint32_t type = read32(bytes, at);
+            const std::uint32_t size = read32(bytes, at + 4);
+            if (size < 8 || size > bytes.size() - at)
+                return false; // checked before: cannot happen
+            const std::size_t end = at + size;
+            const auto text_at = [&](std::size_t emrtext, bool wide) {
+                if (emrtext + kTextRecord > end)
+                    return false;
+                const std::uint32_t count = read32(bytes, emrtext + 8);
+                return count == 0
+                    || keep_as_text(
+                        bytes, at, end, at + read32(bytes, emrtext + 12), count, wide, false);
+            };
+            bool kept = true;
+            switch (type) {
+            case kExtCreateFontW:
+                kept = keep_as_text(bytes, at, end, at + 40, 32, true, true);
+                break;
+            case kExtTextOutA:
+            case kExtTextOutW:
+                kept = text_at(at + 36, type == kExtTextOutW);
+                break;
+            case kPolyTextOutA:
+            case kPolyTextOutW:
+                kept = at + 40 <= end;
+                for (std::size_t k = 0; kept && k < read32(bytes, at + 36); ++k)
+                    kept = text_at(at + 40 + k * kTextRecord, type == kPolyTextOutW);
+                break;
+            case kSmallTextOut:
+                kept = at + 36 <= end;
+                if (kept) {
+                    const std::uint32_t options = read32(bytes, at + 20);
+                    const std::size_t text = at + 36 + ((options & 0x100) ? 0 : 16);
+                    kept = keep_as_text(
+                        bytes, at, end, text, read32(bytes, at + 16), !(options & 0x200), false);
+                }
+                break;
+            default:
+                break;
+            }
+            if (!kept)
+                return false;
+            if (type == kEof)
+                return true;
+            at = end;
+        }
+        return true;
+    }
+
+    // The placeholders of keep_as_text back as ">".
+    std::string restore_text(std::string svg)
+    {
+        std::string out;
+        out.reserve(svg.size());
+        for (std::size_t k = 0; k < svg.size(); ++k) {
+            if (svg[k] == static_cast<char>(kNarrowPlaceholder)) {
+                out += "&gt;";
+            } else if (svg.compare(k, kWidePlaceholderUtf8.size(), kWidePlaceholderUtf8) == 0) {
+                out += "&gt;";
+                k += kWidePlaceholderUtf8.size() - 1;
+            } else {
+                out += svg[k];
+            }
+        }
+        return out;
+    }
+
     std::unique_ptr<char, MallocDeleter> emf_to_svg(
         const std::vector<std::uint8_t>& file, std::size_t& length)
     {
         std::vector<char> contents(file.begin(), file.end());
+        if (!keep_text_as_text(contents))
+            throw Error("The enhanced metafile has a damaged text record");
         generatorOptions options {};
         char no_namespace[] = "";
         options.nameSpace = no_namespace;
@@ -108,13 +242,21 @@ namespace {
 
 Bitmap decode_emf(const std::vector<std::uint8_t>& file)
 {
-    const EmfPlacement place = place_emf(check_emf(file));
+    EmfPlacement place = place_emf(check_emf(file));
+    // A frame larger than a drawing is made is drawn smaller.
+    const DrawingSize size = metafile_drawing_size(place.width, place.height);
+    place.scale_x *= static_cast<double>(size.width) / place.width;
+    place.scale_y *= static_cast<double>(size.height) / place.height;
+    place.width = size.width;
+    place.height = size.height;
+
     std::size_t length = 0;
-    const auto svg = emf_to_svg(file, length);
+    const auto converted = emf_to_svg(file, length);
+    const std::string svg = restore_text(guarded_svg(std::string_view(converted.get(), length)));
 
     GError* error = nullptr;
     std::unique_ptr<RsvgHandle, GObjectDeleter> handle(
-        rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(svg.get()), length, &error));
+        rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(svg.data()), svg.size(), &error));
     if (!handle)
         fail_svg(error);
     double svg_width = place.width;

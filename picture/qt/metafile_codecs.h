@@ -10,6 +10,29 @@ namespace velmora {
 // Metafiles are drawings; they become pictures at 96 pixels per inch, the
 // resolution at which the program lays out every picture. The picture's own
 // size is the drawing's frame at that resolution, drawn onto white.
+//
+// A drawing is never made larger than kMaxMetafileSide on its long side: a
+// larger frame is drawn smaller, its shape kept. The saver shows a picture
+// at 800 x 600 at most, so nothing is lost, and a frame of a few bytes can
+// no longer claim gigabytes of pixels.
+//
+// The drawing goes through SVG text, which a full SVG renderer draws; the
+// metafile's own content (its text records above all) reaches that text.
+// Text is therefore written as text (escaped, never markup), and the SVG is
+// parsed and written anew with only drawing elements and no reference out
+// of the document (guarded_svg) before it is drawn: a metafile can neither
+// draw markup it carries as text nor make the renderer read another file.
+
+inline constexpr int kMaxMetafileSide = 4096;
+
+// The size a drawing of `width` x `height` is made at: the same when its
+// long side is at most kMaxMetafileSide, else shrunk to that, each side at
+// least 1.
+struct DrawingSize {
+    int width;
+    int height;
+};
+DrawingSize metafile_drawing_size(long long width, long long height);
 
 // A Windows metafile: its size comes from the placeable header's bounding
 // box and units per inch. A metafile without that header has no physical

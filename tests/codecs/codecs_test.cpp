@@ -148,6 +148,28 @@ TEST(Bmp, RunLengthPicturesMustReachTheirEnd)
     expect_every_truncation_fails(rle, decode_bmp);
 }
 
+TEST(Bmp, RunLengthPicturesCannotClaimRowsTheirDataLacks)
+{
+    // The two-row run-length picture above declaring more rows: a few blank
+    // rows after the end code are fine, millions are refused before any
+    // decoder allocates them (found by fuzzing: 133 bytes asked for 1 GiB).
+    Bytes rle = { 'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0, //
+        40, 0, 0, 0, 4, 0, 0, 0, 2, 0, 0, 0, 1, 0, 8, 0, 1, 0, 0, 0, //
+        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, //
+        255, 0, 0, 0, 0, 0, 255, 0, 2, 0, 2, 1, 0, 0, 4, 1, 0, 1 };
+    rle[22] = 60;
+    EXPECT_EQ(decode_bmp(rle).height(), 60);
+    rle[22] = 0;
+    rle[24] = 0x10; // 1048576 rows
+    EXPECT_THROW(decode_bmp(rle), Error);
+    const std::string found = std::string(VELMORA_SOURCE_DIR)
+        + "/tests/fuzz/regressions/picture/bmp_rle_millions_of_rows_without_data";
+    std::ifstream in(found, std::ios::binary);
+    const Bytes file { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
+    ASSERT_GT(file.size(), 1u);
+    EXPECT_THROW(decode_bmp(Bytes(file.begin() + 1, file.end())), Error);
+}
+
 TEST(Ico, TransparentPartsShowWhiteAndTheLargestImageWins)
 {
     const Bitmap alpha = decode_ico(bytes_of("f_alpha.ico"));

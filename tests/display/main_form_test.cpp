@@ -364,11 +364,13 @@ TEST_F(MainFormTest, OutOfRangeSettingsAreClampedByTheDisplay)
     s.XOffSet = 2147483647;
     s.OverlayShiftPixels = -5;
     TMainForm& f = start();
-    EXPECT_EQ(f.Timer1->interval(), 50);
-    EXPECT_EQ(f.Timer2->interval(), 300000);
+    // Only values that would fault are moved: no interval of no time, no
+    // milliseconds beyond 32 bits, no negative reflection height.
+    EXPECT_EQ(f.Timer1->interval(), 1);
+    EXPECT_EQ(f.Timer2->interval(), 2147483 * 1000);
     EXPECT_EQ(f.FrameCount, 15);
     EXPECT_EQ(f.FramesBuilt(), 15);
-    EXPECT_EQ(f.Image1->width(), 761); // large size with a 5 % reflection
+    EXPECT_EQ(f.Image1->width(), 800); // large size without reflection rows
     EXPECT_EQ(s.DelayTimeMS, 0) << "the record stays as read";
     f.Timer1Timer();
     EXPECT_EQ(f.CurrentFrame, 2);

@@ -141,6 +141,42 @@ TEST(GIFReader, SmallFirstFrameIsPlacedOnTheScreenAndLaterFramesIgnored)
     EXPECT_EQ(b.pixel(4, 3), make_color(255, 255, 255));
 }
 
+TEST(GIFReader, TheLogicalScreenIsThePictureWhateverTheFramesSize)
+{
+    // A first frame reaching past a 2 x 2 screen is cut to the screen.
+    Bytes wide = gif_header(2, 2);
+    append(wide, descriptor(1, 1, 3, 2));
+    append(wide,
+        pack_codes(2, { { 4, 3 }, { 2, 3 }, { 3, 3 }, { 2, 3 }, { 3, 4 }, { 2, 4 }, { 3, 4 } }));
+    wide.push_back(0x3B);
+    TGIFImage image;
+    image.LoadFromMemory(wide);
+    EXPECT_EQ(image.header().width, 2);
+    EXPECT_EQ(image.header().height, 2);
+    const Bitmap cut = gif_to_bitmap(image, 24);
+    ASSERT_EQ(cut.width(), 2);
+    ASSERT_EQ(cut.height(), 2);
+    EXPECT_EQ(cut.pixel(1, 1), make_color(255, 0, 0));
+    EXPECT_EQ(cut.pixel(0, 0), make_color(255, 255, 255));
+
+    // A screen of no size says nothing: the frame gives the picture's size.
+    Bytes unsized = gif_header(0, 0);
+    append(unsized, descriptor(0, 0, 2, 1));
+    append(unsized, pack_codes(2, { { 4, 3 }, { 2, 3 }, { 3, 3 }, { 5, 3 } }));
+    unsized.push_back(0x3B);
+    const Bitmap whole = decode_gif(unsized);
+    EXPECT_EQ(whole.width(), 2);
+    EXPECT_EQ(whole.height(), 1);
+
+    // A frame without width (on a screen without width) has no pixels to
+    // copy: no picture, and no null pointers handed to memcpy on the way.
+    Bytes empty = gif_header(0, 3);
+    append(empty, descriptor(0, 0, 0, 3));
+    append(empty, pack_codes(2, { { 4, 3 }, { 5, 3 } }));
+    empty.push_back(0x3B);
+    EXPECT_TRUE(decode_gif(empty).empty());
+}
+
 TEST(GIFReader, NoImageBlockGivesAnEmptyBitmap)
 {
     Bytes bytes = gif_header(3, 3);

@@ -206,6 +206,30 @@ TEST(GIFWriter, TwoColourTablesUseCodeSize2AndOneEntryTablesArePadded)
     }
 }
 
+TEST(GIFWriter, GlobalTableIsWrittenAtTheAnnouncedSize)
+{
+    // A 2-colour global table under a frame with a 4-colour local table: the
+    // header announces 4 global entries (the largest table's bits), so 4 are
+    // written, and a reader finds the frames where they are.
+    TGIFImage image;
+    image.global_color_map().assign({ make_color(255, 0, 0), make_color(0, 0, 255) });
+    TGIFSubImage& plain
+        = image.frame(image.AddFrame(palette_bitmap(2, 1, { make_color(9, 9, 9) }, { 0, 0 })));
+    plain.color_map().clear();
+    plain.data() = { 1, 0 };
+    image.AddFrame(palette_bitmap(2, 1,
+        { make_color(1, 1, 1), make_color(2, 2, 2), make_color(3, 3, 3), make_color(4, 4, 4) },
+        { 3, 2 }));
+    const Bytes bytes = image.SaveToMemory();
+    EXPECT_EQ(bytes[10] & 0x87, 0x81);
+    EXPECT_EQ(bytes[13 + 4 * 3], 0x2C) << "the first frame follows 4 entries";
+    TGIFImage back;
+    back.LoadFromMemory(bytes);
+    ASSERT_EQ(back.frame_count(), 2);
+    EXPECT_EQ(back.frame(0).active_color_map()[back.frame(0).data()[0]], make_color(0, 0, 255));
+    EXPECT_EQ(back.frame(1).active_color_map()[back.frame(1).data()[0]], make_color(4, 4, 4));
+}
+
 TEST(GIFWriter, NoFramesIsAnUnsupportedVersion)
 {
     TGIFImage image;

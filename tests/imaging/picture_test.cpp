@@ -1,6 +1,7 @@
 #include "base/error.h"
 #include "picture/jpeg_decoder.h"
 #include "picture/picture.h"
+#include "support/peak_memory.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -148,6 +149,48 @@ TEST(Jpeg, DamagedBytesNeverCrash)
         }
     }
     EXPECT_GT(failures, 0);
+}
+
+TEST(Jpeg, MemoryFollowsTheDataNotTheDeclaredSize)
+{
+    // The 48 x 40 picture with its frame header claiming 16384 x 16384: the
+    // data ends after the first rows, and so must the memory it costs.
+    auto forged = bytes_of(kPictures + "f.jpg");
+    std::size_t frame = 0;
+    while (frame + 9 < forged.size() && !(forged[frame] == 0xFF && forged[frame + 1] == 0xC0))
+        ++frame;
+    ASSERT_LT(frame + 9, forged.size());
+    for (const std::size_t at : { frame + 5, frame + 7 }) { // height, width: big-endian
+        forged[at] = 0x40;
+        forged[at + 1] = 0x00;
+    }
+    EXPECT_THROW(decode_jpeg(forged.data(), forged.size()), Error);
+    const long peak = test::peak_mib_of([&] { decode_jpeg(forged.data(), forged.size()); });
+    ASSERT_GT(peak, 0);
+    EXPECT_LT(peak, 100) << "MiB touched for a " << forged.size() << "-byte file";
+}
+
+TEST(Jpeg, ArithmeticDataEndingEarlyIsNoHugePicture)
+{
+    // Found by fuzzing: 239 bytes of arithmetic-coded data for a 10008 x
+    // 18448 picture. The arithmetic decoder fills the rows after the end of
+    // the data with nothing and no warning; they must not be decoded (1 GiB).
+    const auto found = bytes_of(std::string(VELMORA_SOURCE_DIR)
+        + "/tests/fuzz/regressions/jpeg/arithmetic_data_ending_in_a_huge_picture");
+    ASSERT_EQ(found.size(), 239u);
+    EXPECT_THROW(decode_jpeg(found.data(), found.size()), Error);
+    const long peak = test::peak_mib_of([&] { decode_jpeg(found.data(), found.size()); });
+    EXPECT_LT(peak, 100) << "MiB";
+    // Nor can a progressive one of 356 bytes make the decoder fill that
+    // picture for seconds: no file describes so many pixels per byte.
+    const auto slow = bytes_of(std::string(VELMORA_SOURCE_DIR)
+        + "/tests/fuzz/regressions/jpeg/progressive_arithmetic_slow_huge_picture");
+    ASSERT_EQ(slow.size(), 356u);
+    EXPECT_THROW(decode_jpeg(slow.data(), slow.size()), Error);
+    // Whole arithmetic-coded pictures still decode.
+    const auto whole
+        = bytes_of(std::string(VELMORA_SOURCE_DIR) + "/tests/fuzz/corpus/jpeg/arithmetic.jpg");
+    EXPECT_EQ(decode_jpeg(whole.data(), whole.size()).width(), 24);
 }
 
 TEST(Jpeg, EmptyAndForeignFilesFail)

@@ -198,14 +198,15 @@ namespace {
         high.MultDelayTime = 2000000000;
         std::optional<BuiltScene> built = build_scene(range_file, 0, high, 1280, 1024, {});
         ASSERT_TRUE(built);
-        EXPECT_EQ(built->scene.picture.width(), 400); // large size, full-height reflection
-        EXPECT_EQ(built->scene.picture.height(), 300);
-        EXPECT_EQ(built->scene.area.height(), 301);
+        // Large size, a reflection ten times the picture: h = Round(600 / 11).
+        EXPECT_EQ(built->scene.picture.width(), 73);
+        EXPECT_EQ(built->scene.picture.height(), 55);
+        EXPECT_EQ(built->scene.area.height(), 551);
         EXPECT_EQ(built->scene.WaveShape, 0.1L);
         EXPECT_EQ(built->frames.built, 15);
         EXPECT_EQ(high.ImageResCode, 7) << "the record stays as read";
-        EXPECT_EQ(within_ranges(high).DelayTimeMS, 50);
-        EXPECT_EQ(within_ranges(high).MultDelayTime, 300);
+        EXPECT_EQ(within_ranges(high).DelayTimeMS, 1);
+        EXPECT_EQ(within_ranges(high).MultDelayTime, INT32_MAX / 1000);
 
         Settings low = defaults();
         low.ImageResCode = -1;
@@ -216,11 +217,11 @@ namespace {
         low.ShiftPixels = -40;
         built = build_scene(range_file, low.ShiftPixels, low, 1280, 1024, {});
         ASSERT_TRUE(built);
-        // Small size with a 5 % reflection: h = Round(200 / 1.05) = 190.
-        EXPECT_EQ(built->scene.picture.width(), 253);
-        EXPECT_EQ(built->scene.picture.height(), 190);
-        EXPECT_EQ(built->scene.area.height(), 10); // Round(190 x 0.05 + 0.6)
-        EXPECT_EQ(built->frames.built, 3);
+        // Small size without reflection rows: h = Round(200 / 1) = 200.
+        EXPECT_EQ(built->scene.picture.width(), 267);
+        EXPECT_EQ(built->scene.picture.height(), 200);
+        EXPECT_EQ(built->scene.area.height(), 1); // Round(200 x 0 + 0.6)
+        EXPECT_EQ(built->frames.built, 1);
         EXPECT_FALSE(built->scene.edge_cut);
         EXPECT_FALSE(low.UseImageBottom) << "a negative edge is no edge";
     }

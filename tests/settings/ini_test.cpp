@@ -111,3 +111,35 @@ TEST(IniFile, StoredValuesReadBackUnchanged)
     EXPECT_THROW(file.set_value("Setup", "K0", std::string("a\0b", 3)), std::invalid_argument);
     EXPECT_EQ(file.text(), before);
 }
+
+TEST(IniFile, WhatIsReadCanAlwaysBeWrittenBack)
+{
+    // A CR ends a value like a line end does, and a NUL ends it too, so no
+    // value read ever holds a character that no line can carry.
+    const struct {
+        std::string line;
+        std::string value;
+    } cases[] = {
+        { "ImageDir=/home/u/pics\r\r\n", "/home/u/pics" },
+        { "ImageDir=/home/u/pics \r", "/home/u/pics" },
+        { "ImageDir=\" quoted \"\r\r\n", " quoted " },
+        { "ImageDir=first\rsecond\n", "first" },
+        { std::string("ImageDir=before\0after\n", 22), "before" },
+        { std::string("ImageDir=\0\n", 11), "" },
+    };
+    for (const auto& c : cases) {
+        IniFile file("[Setup]\n" + c.line + "Next=1\n");
+        const auto value = file.value("Setup", "ImageDir");
+        EXPECT_EQ(value, c.value) << c.line;
+        ASSERT_NO_THROW(file.set_value("Setup", "ImageDir", *value)) << c.line;
+        EXPECT_EQ(IniFile(file.text()).value("Setup", "ImageDir"), c.value) << c.line;
+        EXPECT_EQ(IniFile(file.text()).value("Setup", "Next"), "1") << c.line;
+    }
+
+    // A value longer than reading keeps is refused rather than cut later.
+    IniFile file;
+    const std::string longest(IniFile::kMaxValueLength, 'x');
+    file.set_value("Setup", "A", longest);
+    EXPECT_EQ(IniFile(file.text()).value("Setup", "A"), longest);
+    EXPECT_THROW(file.set_value("Setup", "A", longest + "y"), std::invalid_argument);
+}
