@@ -20,8 +20,11 @@ void BitmapView::paintEvent(QPaintEvent*)
         return;
     }
     // The bitmap's own rows, nothing copied.
-    const QImage view = velmora::qimage_view(*bitmap_);
-    if (view.width() < width() || view.height() < height())
+    QImage view = velmora::qimage_view(*bitmap_);
+    // One bitmap pixel to one device pixel on a scaling screen.
+    view.setDevicePixelRatio(devicePixelRatioF());
+    if (view.deviceIndependentSize().width() < width()
+        || view.deviceIndependentSize().height() < height())
         painter.fillRect(rect(), Qt::black);
     painter.drawImage(0, 0, view);
 }

@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 
 using velmora::Settings;
@@ -223,7 +224,10 @@ bool TMainForm::adopt_scene(const std::string& file_name, int water_edge)
     for (const TMainForm* other : forms) {
         if (other == this || !other->built_for_ || other->built_for_->size != size()
             || other->built_for_->file_name != file_name
-            || other->built_for_->water_edge != water_edge)
+            || other->built_for_->water_edge != water_edge
+            // Frames made per tick belong to their own form; a screen of
+            // another scale needs its own device pixels.
+            || other->ticking_.count() > 0 || other->devicePixelRatioF() != devicePixelRatioF())
             continue;
         scene_ = other->scene_;
         overlay_ = {};
@@ -442,8 +446,9 @@ void TMainForm::build_once(const std::string& file_name, int water_edge)
 
     std::optional<velmora::Scene> scene;
     try {
+        const QSize device = device_pixels(size());
         scene = velmora::assemble_scene(
-            std::move(picture), water_edge, record, width(), height(), hooks());
+            std::move(picture), water_edge, record, device.width(), device.height(), hooks());
     } catch (const velmora::Error& e) {
         inform(e.what());
         BuildFailed = true;
@@ -478,10 +483,10 @@ void TMainForm::lay_out_scene()
     ScaleFactor = scene_.ScaleFactor;
     const int w1 = scene_.picture.width();
     const int h1 = scene_.picture.height();
-    Image1->setGeometry(0, 0, w1, h1);
-    Image2->setGeometry(0, h1, scene_.area.width(), scene_.area.height());
-    Panel1->setGeometry(
-        scene_.panel.left, scene_.panel.top, scene_.panel.width, scene_.panel.height);
+    Image1->setGeometry(logical_pixels(QRect(0, 0, w1, h1)));
+    Image2->setGeometry(logical_pixels(QRect(0, h1, scene_.area.width(), scene_.area.height())));
+    Panel1->setGeometry(logical_pixels(
+        QRect(scene_.panel.left, scene_.panel.top, scene_.panel.width, scene_.panel.height)));
     Image1->update();
     Image2->update();
 }
@@ -495,8 +500,26 @@ void TMainForm::finish_scene()
     Image1->update();
     if (Closing || velmora::settings().DisableReflection)
         return;
-    if (velmora::copy_frame(frames_, CurrentFrame, scene_.area))
+    if (show_frame(CurrentFrame))
         Image2->update();
+}
+
+// On a screen that scales (a device-pixel ratio above 1) the scene is fitted
+// to the screen's device pixels and drawn one bitmap pixel to one device
+// pixel, never scaled a second time.
+QSize TMainForm::device_pixels(QSize logical) const
+{
+    const qreal ratio = devicePixelRatioF();
+    return { qRound(logical.width() * ratio), qRound(logical.height() * ratio) };
+}
+
+QRect TMainForm::logical_pixels(QRect device) const
+{
+    const qreal ratio = devicePixelRatioF();
+    const auto at = [ratio](int v) { return static_cast<int>(std::floor(v / ratio)); };
+    const auto end = [ratio](int v) { return static_cast<int>(std::ceil(v / ratio)); };
+    return QRect(QPoint(at(device.left()), at(device.top())),
+        QPoint(end(device.left() + device.width()) - 1, end(device.top() + device.height()) - 1));
 }
 
 void TMainForm::clear_probe_pixels()
@@ -566,6 +589,7 @@ void TMainForm::free_reflection_bitmaps()
     if (!FreeAllowed)
         return;
     frames_ = {};
+    ticking_ = {};
 }
 
 void TMainForm::build_reflection_images()
@@ -575,8 +599,12 @@ void TMainForm::build_reflection_images()
     FreeAllowed = true;
     free_reflection_bitmaps();
     FreeAllowed = false;
-    const bool finished = velmora::build_reflection_frames(
-        velmora::frame_build_input(scene_, overlay_, velmora::settings(), hooks()), frames_);
+    const velmora::FrameBuildInput input
+        = velmora::frame_build_input(scene_, overlay_, velmora::settings(), hooks());
+    const bool finished
+        = velmora::frames_per_tick(input.area_width, input.area_height, input.frame_count)
+        ? ticking_.prepare(input)
+        : velmora::build_reflection_frames(input, frames_);
     if (!finished)
         return;
     FreeAllowed = true;
@@ -594,15 +622,28 @@ void TMainForm::Timer1Timer()
     Timer1->stop();
     if (Exporting)
         return; // the export starts the animation again when it ends
-    if (velmora::copy_frame(frames_, CurrentFrame, scene_.area))
+    if (show_frame(CurrentFrame))
         Image2->update();
     ++CurrentFrame;
-    if (CurrentFrame > frames_.built) {
+    if (CurrentFrame > FramesBuilt()) {
         CurrentFrame = 1;
         if (std::uniform_int_distribution<int>(0, 99)(random_) > 60)
             show_random_line();
     }
     Timer1->start();
+}
+
+// Frame k into Image2's bitmap: copied from the strip, or made now when the
+// area was too large to hold all its frames.
+bool TMainForm::show_frame(int k)
+{
+    if (ticking_.count() == 0)
+        return velmora::copy_frame(frames_, k, scene_.area);
+    velmora::Bitmap frame;
+    if (!ticking_.frame(k, frame))
+        return false;
+    velmora::draw_rect(scene_.area, 0, 0, frame, 0, 0, frame.width(), frame.height());
+    return true;
 }
 
 void TMainForm::show_random_line()

@@ -93,7 +93,7 @@ public:
     // An empty function restores the screen's own depth.
     void set_color_depth_source(std::function<int()> source);
 
-    int FramesBuilt() const { return frames_.built; }
+    int FramesBuilt() const { return ticking_.count() > 0 ? ticking_.count() : frames_.built; }
     const velmora::Scene& scene() const { return scene_; }
     const velmora::FrameStrip& frames() const { return frames_; }
     const velmora::OverlayState& overlay() const { return overlay_; }
@@ -162,6 +162,11 @@ private:
     velmora::Scene scene_; // Image1's and Image2's bitmaps
     velmora::OverlayState overlay_; // OverlayBitmap, OverlayReflectionBitmap
     velmora::FrameStrip frames_; // frame_strip, frame_bitmap, FramesBuilt
+    // A reflection area too large for a strip gets its frames made per tick.
+    velmora::FrameSequence ticking_;
+    bool show_frame(int k);
+    QSize device_pixels(QSize logical) const;
+    QRect logical_pixels(QRect device) const;
     std::optional<velmora::Color> probe_pixel_;
     std::function<int()> depth_source_;
     std::optional<QSize> host_size_;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -52,6 +53,14 @@ namespace {
 
         bool run()
         {
+            prepare();
+            return build_frames();
+        }
+
+        // Everything every frame is made from: the reflection source with
+        // the overlay drawn in, brightness applied, the wave's row terms.
+        void prepare()
+        {
             out_.strip = Bitmap();
             out_.frame = Bitmap();
             out_.built = 0;
@@ -62,10 +71,31 @@ namespace {
                         - picture_.height()
                     >= 0;
             make_source();
-            return build_frames();
+            make_rows();
+        }
+
+        // Builds frame s (0-based) of `count` into out_.frame, after prepare.
+        bool build_frame(int s, int count)
+        {
+            Bitmap& frame = out_.frame;
+            frame = Bitmap::for_overwrite(width_, height_);
+            if (!build_rows(s, count, frame.bits(), frame.stride()))
+                return false;
+            if (active_)
+                draw_overlay(frame, s, count);
+            return true;
         }
 
     private:
+        void make_rows()
+        {
+            rows_.clear();
+            rows_.reserve(static_cast<std::size_t>(height_));
+            for (int i = 0; i < height_; ++i)
+                rows_.push_back(wave_row(
+                    source_.height(), i, in_.wave_shape, in_.wave_speed, kFrameWaveAmplitude));
+        }
+
         bool closing() const { return in_.closing && in_.closing(); }
 
         void make_source()
@@ -110,11 +140,6 @@ namespace {
             // the last one at the end. With an overlay the frame is composed
             // in the working frame first and then copied into the strip.
             const std::size_t frame_bytes = static_cast<std::size_t>(width_) * 3;
-            rows_.clear();
-            rows_.reserve(static_cast<std::size_t>(height_));
-            for (int i = 0; i < height_; ++i)
-                rows_.push_back(wave_row(
-                    source_.height(), i, in_.wave_shape, in_.wave_speed, kFrameWaveAmplitude));
             for (int s = 0; s < count; ++s) {
                 if (closing())
                     return false;
@@ -122,12 +147,9 @@ namespace {
                     in_.status("Building reflection image " + std::to_string(s + 1) + " of "
                         + std::to_string(count) + "...");
                 if (active_) {
-                    Bitmap& frame = out_.frame;
-                    frame = Bitmap::for_overwrite(width_, height_);
-                    if (!build_rows(s, count, frame.bits(), frame.stride()))
+                    if (!build_frame(s, count))
                         return false;
-                    draw_overlay(frame, s, count);
-                    draw(out_.strip, s * width_, 0, frame);
+                    draw(out_.strip, s * width_, 0, out_.frame);
                 } else if (!build_rows(s, count,
                                out_.strip.bits() + static_cast<std::size_t>(s) * frame_bytes,
                                out_.strip.stride())) {
@@ -212,6 +234,68 @@ namespace {
     };
 
 } // namespace
+
+struct FrameSequence::Impl {
+    explicit Impl(const FrameBuildInput& input)
+        : in(input)
+        , builder(in, frames)
+    {
+    }
+    FrameBuildInput in;
+    FrameStrip frames;
+    Builder builder;
+};
+
+FrameSequence::FrameSequence() = default;
+FrameSequence::~FrameSequence() = default;
+FrameSequence::FrameSequence(FrameSequence&&) noexcept = default;
+FrameSequence& FrameSequence::operator=(FrameSequence&&) noexcept = default;
+
+bool FrameSequence::prepare(const FrameBuildInput& input)
+{
+    impl_.reset();
+    if (input.closing && input.closing())
+        return false;
+    try {
+        auto impl = std::make_unique<Impl>(input);
+        // Frames are made when shown, long after the build: nothing may stop them then.
+        impl->in.closing = {};
+        impl->in.status = {};
+        impl->builder.prepare();
+        impl_ = std::move(impl);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+int FrameSequence::count() const
+{
+    return impl_ ? std::max(impl_->in.frame_count, 0) : 0;
+}
+
+bool FrameSequence::frame(int k, Bitmap& out)
+{
+    if (k < 1 || k > count())
+        return false;
+    try {
+        impl_->builder.build_frame(k - 1, impl_->in.frame_count);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    out = std::move(impl_->frames.frame);
+    return true;
+}
+
+long long frame_strip_bytes(int area_width, int area_height, int frame_count)
+{
+    return 3LL * std::max(area_width, 0) * std::max(area_height, 0) * std::max(frame_count, 0);
+}
+
+bool frames_per_tick(int area_width, int area_height, int frame_count)
+{
+    return frame_strip_bytes(area_width, area_height, frame_count) > kMaxFrameStripBytes;
+}
 
 bool build_reflection_frames(const FrameBuildInput& input, FrameStrip& out)
 {

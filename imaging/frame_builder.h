@@ -3,6 +3,7 @@
 #include "imaging/bitmap.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace velmora {
@@ -76,5 +77,44 @@ struct FrameStrip {
 // closing before a frame or row, or memory running out. The frames built
 // until then stay usable.
 bool build_reflection_frames(const FrameBuildInput& input, FrameStrip& out);
+
+// The largest strip of frames a scene holds (64 MiB). A larger reflection
+// area (a fitted scene on a 4K screen: 15 frames of 1600 x 961 take 69 MB,
+// of 3840 x 1081 take 187 MB) gets its frames made one per tick instead,
+// from the mirrored area kept once: the same bytes, a frame's worth of work
+// per tick (well under a millisecond per million pixels), and only one
+// frame's memory.
+inline constexpr long long kMaxFrameStripBytes = 64LL * 1024 * 1024;
+
+// The bytes of a strip of `frame_count` frames of a reflection area.
+long long frame_strip_bytes(int area_width, int area_height, int frame_count);
+
+// True when the strip for such an area would exceed kMaxFrameStripBytes.
+bool frames_per_tick(int area_width, int area_height, int frame_count);
+
+// The reflection frames made one at a time, when they are shown: frame k
+// holds exactly the bytes frame k of a strip built from the same input holds.
+class FrameSequence {
+public:
+    FrameSequence();
+    ~FrameSequence();
+    FrameSequence(FrameSequence&&) noexcept;
+    FrameSequence& operator=(FrameSequence&&) noexcept;
+
+    // Makes the reflection source (drawing the overlay onto input.picture,
+    // as a strip build does). The pictures and overlay `input` points to
+    // must outlive the sequence. False, with no frames, when closing at the
+    // start or memory runs out.
+    bool prepare(const FrameBuildInput& input);
+    // The frames there are: input.frame_count once prepared, else 0.
+    int count() const;
+    // Makes frame k (1-based) into `out`. False, with `out` untouched, when
+    // k is not a frame or memory runs out.
+    bool frame(int k, Bitmap& out);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
 
 } // namespace velmora

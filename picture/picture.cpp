@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "gif/gif_reader.h"
+#include "picture/exif_orientation.h"
 #include "picture/jpeg_decoder.h"
 
 #include <algorithm>
@@ -31,8 +32,8 @@ namespace {
     std::map<std::string, PictureDecoder>& decoders()
     {
         static std::map<std::string, PictureDecoder> table {
-            { "jpg", load_jpeg_file },
-            { "jpeg", load_jpeg_file },
+            { "jpg", load_oriented_jpeg_file },
+            { "jpeg", load_oriented_jpeg_file },
             { "gif", decode_gif_file },
         };
         return table;
@@ -137,6 +138,15 @@ Bitmap load_picture(const std::string& path)
     Bitmap bitmap = found->second(path);
     bitmap.set_pixel_format(PixelFormat::pf24bit);
     return bitmap;
+}
+
+} // namespace velmora
+
+namespace velmora {
+
+bool has_picture_decoder(const std::string& path)
+{
+    return decoders().count(extension_of(path)) > 0;
 }
 
 } // namespace velmora

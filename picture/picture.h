@@ -26,6 +26,9 @@ void register_picture_decoder(const std::string& extension, PictureDecoder decod
 // velmora::Error; nothing is ever half-returned.
 Bitmap load_picture(const std::string& path);
 
+// True when a decoder is registered for the extension of `path`.
+bool has_picture_decoder(const std::string& path);
+
 // Reads a whole picture file. Fails with velmora::Error when the path does
 // not name a regular file (missing, a directory, a device), cannot be read,
 // or exceeds kMaxPictureFileBytes.

@@ -72,6 +72,14 @@ ViewingSize viewing_size(std::int32_t image_res_code)
     return kViewingSizes[index];
 }
 
+ViewingSize viewing_size(std::int32_t image_res_code, int screen_width, int screen_height)
+{
+    if (image_res_code != kFitScreenResCode)
+        return viewing_size(image_res_code);
+    // A host window not laid out yet still gets a scene of one pixel.
+    return { std::max(1, screen_width), std::max(1, screen_height) };
+}
+
 long double round_to_real48(long double value)
 {
     if (value == 0 || !std::isfinite(value))
@@ -133,8 +141,8 @@ std::optional<Scene> assemble_scene(Bitmap picture, std::int32_t water_edge, con
 
     hooks.report("Resampling image...");
     const bool bottom_strip = scene.UseImageBottom && scene.edge_cut;
-    const Fit fit = fit_picture(picture.width(), picture.height(), viewing_size(s.ImageResCode),
-        scene.ReflectionRatio,
+    const Fit fit = fit_picture(picture.width(), picture.height(),
+        viewing_size(s.ImageResCode, screen_width, screen_height), scene.ReflectionRatio,
         bottom_strip ? std::optional<int>(scene.area.height()) : std::nullopt);
     scene.ScaleFactor = round_to_real48(static_cast<long double>(fit.width) / picture.width());
     rescale_bitmap(picture, fit.width, fit.height);

@@ -42,6 +42,11 @@ struct ViewingSize {
 // The largest picture for an ImageResCode: 0 small, 1 medium, 2 large.
 ViewingSize viewing_size(std::int32_t image_res_code);
 
+// The box a scene is fitted into on a screen (or host window) of the given
+// size: the fixed size of codes 0..2, or for 3 ("Fit Screen") the screen
+// itself, so that picture and reflection together fill its height or width.
+ViewingSize viewing_size(std::int32_t image_res_code, int screen_width, int screen_height);
+
 // ScaleFactor is kept as a six-byte real: 40 significant bits. Every use of
 // the factor sees the rounded value, so overlay sizes and offsets come out
 // as they always have.

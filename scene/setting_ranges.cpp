@@ -8,7 +8,8 @@ Settings within_ranges(const Settings& record)
 {
     Settings s = record;
     for (const SettingRange& r : kSettingRanges)
-        s.*r.field = std::clamp(s.*r.field, r.min, r.max);
+        if (r.extra == SettingRange::kNoExtraValue || s.*r.field != r.extra)
+            s.*r.field = std::clamp(s.*r.field, r.min, r.max);
     return s;
 }
 

@@ -21,6 +21,11 @@ struct SettingRange {
     std::int32_t Settings::*field;
     std::int32_t min;
     std::int32_t max;
+    // One value beyond `max` that the display also takes as it is, or
+    // kNoExtraValue. Lets a key grow a new choice while every other value
+    // out of range is clamped as it always was.
+    std::int32_t extra = kNoExtraValue;
+    static constexpr std::int32_t kNoExtraValue = INT32_MIN;
 };
 
 // Offsets have no upper bound in the dialogs. These limits keep every
@@ -47,8 +52,8 @@ inline constexpr std::array<SettingRange, 10> kSettingRanges { {
     // No frame would leave nothing to show and nothing to export.
     { "NumberOfReflectedImages", &Settings::NumberOfReflectedImages, 1, kMaxFrames },
     { "BrightnessLevel", &Settings::BrightnessLevel, -kMaxBrightnessLevel, kMaxBrightnessLevel },
-    // An index into the three viewing sizes.
-    { "ImageResCode", &Settings::ImageResCode, 0, 2 },
+    // An index into the three viewing sizes, or "Fit Screen".
+    { "ImageResCode", &Settings::ImageResCode, 0, 2, kFitScreenResCode },
     { "OverlayBrightnessLevel", &Settings::OverlayBrightnessLevel, -kMaxBrightnessLevel,
         kMaxBrightnessLevel },
     // A negative footing would grow the overlay instead of cutting it.

@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "settings/read_write_ini.h"
+#include "settings/settings.h"
 
 namespace velmora {
 
@@ -24,7 +25,9 @@ namespace {
             return 1;
         if (value == "large")
             return 2;
-        throw Error("--size must be small, medium or large, not '" + value + "'");
+        if (value == "fit")
+            return kFitScreenResCode;
+        throw Error("--size must be small, medium, large or fit, not '" + value + "'");
     }
 
 } // namespace
@@ -75,7 +78,8 @@ std::string setting_overrides_usage()
   --edge N              water edge N rows above the picture's bottom; 0 = none
                           e.g. --edge 120
   --size S              viewing size: small (320x200), medium (640x480),
-                        large (800x600)          e.g. --size small
+                        large (800x600), fit (the whole screen)
+                          e.g. --size small
   --frames N            number of reflection frames (3..15)   e.g. --frames 8
   --brightness N        brightness change of the reflection (-200..200)
                           e.g. --brightness -40

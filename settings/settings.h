@@ -6,6 +6,9 @@
 
 namespace velmora {
 
+// ImageResCode of "Fit Screen": the scene is fitted to the screen itself.
+inline constexpr std::int32_t kFitScreenResCode = 3;
+
 // One entry of the slide show's image list (keys ImageNumber_NN,
 // ImageShiftNumber_NN and UseImageBottom_NN).
 struct ImageEntry {
@@ -48,7 +51,7 @@ struct Settings {
     bool AutoOverlayXparentColor = false;
     bool FlipOverlay = false;
     std::int32_t BrightnessLevel = 0;
-    std::int32_t ImageResCode = 0;
+    std::int32_t ImageResCode = 0; // 0..2 a fixed viewing size, kFitScreenResCode the screen
     std::int32_t OverlayBrightnessLevel = 0;
     std::int32_t OverlayShiftPixels = 0;
     bool UseImageBottom = false;

@@ -11,6 +11,8 @@ libjpeg62-turbo-dev libwmf-dev libemf2svg-dev librsvg2-dev libcrypt-dev libxcb1-
 libgtest-dev libgmock-dev libgif-dev giflib-tools imagemagick python3 python3-pil xvfb
 x11-utils fonts-dejavu-core fonts-urw-base35 clang-format
 clang libclang-rt-14-dev llvm"
+# WebP and TIFF pictures are read by Qt's image-format plugins.
+PACKAGES="$PACKAGES qt6-image-formats-plugins"
 missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

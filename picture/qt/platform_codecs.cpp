@@ -113,8 +113,45 @@ Bitmap decode_ico(const std::vector<std::uint8_t>& file)
     return bitmap_from_qimage(shown);
 }
 
+Bitmap decode_modern_picture(const std::vector<std::uint8_t>& file, const char* format)
+{
+    QByteArray bytes = as_byte_array(file);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    prepare(reader);
+    // The extension decides the format: a BMP named .tif is refused, never
+    // read by whichever reader recognises its content.
+    reader.setAutoDetectImageFormat(false);
+    const std::string what = std::string(format) + " picture";
+    // The size is known from the header; refuse a huge picture before
+    // decoding a single row of it.
+    if (reader.size().isValid())
+        check_picture_size(reader.size().width(), reader.size().height());
+    const QImage image = reader.read();
+    if (image.isNull())
+        throw unreadable(what.c_str(), reader);
+    if (!image.hasAlphaChannel())
+        return bitmap_from_qimage(image);
+    QImage canvas(image.size(), QImage::Format_RGB32);
+    canvas.fill(Qt::black);
+    QPainter painter(&canvas);
+    painter.drawImage(0, 0, image);
+    painter.end();
+    return bitmap_from_qimage(canvas);
+}
+
 void register_platform_codecs()
 {
+    const auto modern = [](const char* format) {
+        return [format](const std::string& p) {
+            return decode_modern_picture(read_picture_file(p), format);
+        };
+    };
+    register_picture_decoder("png", modern("png"));
+    register_picture_decoder("webp", modern("webp"));
+    register_picture_decoder("tif", modern("tiff"));
+    register_picture_decoder("tiff", modern("tiff"));
     register_picture_decoder("bmp", [](const std::string& p) { return load_with(decode_bmp, p); });
     register_picture_decoder("ico", [](const std::string& p) { return load_with(decode_ico, p); });
     register_picture_decoder("wmf", [](const std::string& p) { return load_with(decode_wmf, p); });

@@ -39,7 +39,7 @@ namespace {
         bad.NumberOfReflectedImages = 0;
         bad.BrightnessLevel = INT_MAX;
         bad.OverlayBrightnessLevel = INT_MAX;
-        bad.ImageResCode = 3;
+        bad.ImageResCode = 4; // 3 is "Fit Screen"
         const Settings used = within_ranges(bad);
         EXPECT_GE(used.DelayTimeMS, 1);
         EXPECT_LE(static_cast<long long>(used.MultDelayTime) * 1000, INT_MAX);
