@@ -109,12 +109,14 @@ int run_hosted(int& argc, char** argv, const StartRequest& request)
 // it closes.
 class Forms {
 public:
-    template <typename Form> void add()
+    template <typename Form> Form& add()
     {
         auto form = std::make_unique<Form>();
+        Form& added = *form;
         if (!forms_.empty())
             form->setAttribute(Qt::WA_QuitOnClose, false);
         forms_.push_back(std::move(form));
+        return added;
     }
     QWidget& main() { return *forms_.front(); }
 
@@ -168,15 +170,18 @@ int main(int argc, char** argv)
 
     Forms forms;
     if (run_mode == kConfigure) {
+        // The setup dialog is the main window; the dialogs it opens are
+        // created once and serve every opening.
         QApplication::setApplicationName(QStringLiteral("Velmora"));
-        forms.add<TSetupForm>();
-        forms.add<TOverlayForm>();
+        TSetupForm& setup = forms.add<TSetupForm>();
+        TOverlayForm& overlay = forms.add<TOverlayForm>();
         forms.add<TXOverlayForm>();
-        forms.add<TLocateForm>();
+        TLocateForm& locate = forms.add<TLocateForm>();
+        setup.use_dialogs(&locate, &overlay, &forms.add<TAboutBox>());
     } else {
         forms.add<TMainForm>();
+        forms.add<TAboutBox>();
     }
-    forms.add<TAboutBox>();
     forms.main().show();
     return QApplication::exec();
 }
