@@ -46,8 +46,6 @@ using velmora::Settings;
 using velmora::settings;
 using velmora::show_info;
 
-const char* const TSetupForm::home_page = "https://velmora.sourceforge.io/";
-
 namespace {
 
 // The client area the dialog was designed for; it grows only when the
@@ -68,9 +66,8 @@ std::string str(const QString& text)
 // Surrounding blanks and control characters removed.
 std::string trimmed(const std::string& text)
 {
-    const auto first = std::find_if(text.begin(), text.end(), [](char c) {
-        return static_cast<unsigned char>(c) > ' ';
-    });
+    const auto first = std::find_if(
+        text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) > ' '; });
     const auto last = std::find_if(text.rbegin(), text.rend(), [](char c) {
         return static_cast<unsigned char>(c) > ' ';
     }).base();
@@ -150,8 +147,8 @@ QLabel* make_value_label(QWidget* parent, const char* name)
     return label;
 }
 
-QPushButton* make_button(QWidget* parent, const char* name, const QString& caption,
-    const QString& hint = QString())
+QPushButton* make_button(
+    QWidget* parent, const char* name, const QString& caption, const QString& hint = QString())
 {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
@@ -160,8 +157,8 @@ QPushButton* make_button(QWidget* parent, const char* name, const QString& capti
     return button;
 }
 
-QCheckBox* make_check(QWidget* parent, const char* name, const QString& caption,
-    const QString& hint = QString())
+QCheckBox* make_check(
+    QWidget* parent, const char* name, const QString& caption, const QString& hint = QString())
 {
     auto* box = new QCheckBox(caption, parent);
     box->setObjectName(QString::fromLatin1(name));
@@ -254,13 +251,13 @@ void set_filters(QFileDialog* dialog, const QStringList& filters)
     const auto apply = [dialog](const QString& filter) {
         // The dialog sets its list's patterns itself first; these replace them.
         QTimer::singleShot(0, dialog, [dialog, filter] {
-            if (auto* model = dialog->findChild<QFileSystemModel*>())
-                model->setNameFilters(filter_patterns(filter));
+            auto* model = dialog->findChild<QFileSystemModel*>();
+            const QStringList patterns = filter_patterns(filter);
+            if (model && model->nameFilters() != patterns)
+                model->setNameFilters(patterns);
         });
     };
     QObject::connect(dialog, &QFileDialog::filterSelected, dialog, apply);
-    QObject::connect(dialog, &QFileDialog::directoryEntered, dialog,
-        [dialog, apply] { apply(dialog->selectedNameFilter()); });
     apply(filters.value(0));
 }
 
@@ -377,6 +374,8 @@ void TSetupForm::create_controls()
     MultipleImagePanel = create_multiple_image_panel();
     SingleImagePanel->setParent(panels);
     MultipleImagePanel->setParent(panels);
+    keep_place(SingleImagePanel);
+    keep_place(MultipleImagePanel);
     panel_grid->addWidget(SingleImagePanel, 0, 0);
     panel_grid->addWidget(MultipleImagePanel, 0, 0);
     image_layout->addWidget(panels);
@@ -426,8 +425,8 @@ void TSetupForm::create_controls()
     const QSize needed = layout->minimumSize();
     setFixedSize(std::max(kClientWidth, needed.width()), std::max(kClientHeight, needed.height()));
 
-    connect(DisplayTypeRG->buttons(), &QButtonGroup::idClicked, this,
-        &TSetupForm::DisplayTypeRGClick);
+    connect(
+        DisplayTypeRG->buttons(), &QButtonGroup::idClicked, this, &TSetupForm::DisplayTypeRGClick);
     connect(ImageResCodeRGroup->buttons(), &QButtonGroup::idClicked, this,
         &TSetupForm::ImageResCodeRGroupClick);
     connect(AboutBut, &QPushButton::clicked, this, &TSetupForm::AboutButClick);
@@ -460,8 +459,8 @@ QWidget* TSetupForm::create_single_image_panel()
     ShiftHorCBox = make_check(panel, "ShiftHorCBox", QStringLiteral("Define water edge"));
     ShiftPixelsLab = make_label(panel, "ShiftPixelsLab", QStringLiteral("Pixels Shifted Up"));
     ShiftPixelsTEdit = make_edit(panel, "ShiftPixelsTEdit");
-    LocateBut = make_button(
-        panel, "LocateBut", QStringLiteral("Visual..."), QStringLiteral("Click to define water edge"));
+    LocateBut = make_button(panel, "LocateBut", QStringLiteral("Visual..."),
+        QStringLiteral("Click to define water edge"));
     auto* edge_row = new QHBoxLayout;
     edge_row->addWidget(ShiftHorCBox);
     edge_row->addStretch();
@@ -472,9 +471,9 @@ QWidget* TSetupForm::create_single_image_panel()
 
     OverlayCBox = make_check(panel, "OverlayCBox", QStringLiteral("Select Overlay Image"),
         QStringLiteral("Check to use Overlay with Main reflection"));
-    OverlayReflectionCBox = make_check(panel, "OverlayReflectionCBox",
-        QStringLiteral("Apply Reflection to Overlay"),
-        QStringLiteral("Check to generate Reflection for Overlay"));
+    OverlayReflectionCBox
+        = make_check(panel, "OverlayReflectionCBox", QStringLiteral("Apply Reflection to Overlay"),
+            QStringLiteral("Check to generate Reflection for Overlay"));
     auto* overlay_row = new QHBoxLayout;
     overlay_row->addWidget(OverlayCBox);
     overlay_row->addStretch();
@@ -508,17 +507,17 @@ QWidget* TSetupForm::create_single_image_panel()
     grid->setRowStretch(7, 1);
 
     // The numbers are short; the file names take the rest of the width.
-    const int number_width = ShiftPixelsTEdit->fontMetrics().horizontalAdvance(
-                                 QStringLiteral("000000"))
-        + 12;
+    const int number_width
+        = ShiftPixelsTEdit->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12;
     for (QLineEdit* box : { ShiftPixelsTEdit, XOffTEdit, YOffTEdit, OZoomTEdit })
         box->setFixedWidth(number_width);
-    for (QWidget* w : { static_cast<QWidget*>(ShiftPixelsLab), static_cast<QWidget*>(ShiftPixelsTEdit),
-             static_cast<QWidget*>(OverlayTEdit), static_cast<QWidget*>(SelectOverlayBut),
-             static_cast<QWidget*>(XOffTEdit), static_cast<QWidget*>(YOffTEdit),
-             static_cast<QWidget*>(XOffLab), static_cast<QWidget*>(YOffLab),
-             static_cast<QWidget*>(OverlayLocBut), static_cast<QWidget*>(OverlayReflectionCBox),
-             static_cast<QWidget*>(OZoomLab), static_cast<QWidget*>(OZoomTEdit) })
+    for (QWidget* w :
+        { static_cast<QWidget*>(ShiftPixelsLab), static_cast<QWidget*>(ShiftPixelsTEdit),
+            static_cast<QWidget*>(OverlayTEdit), static_cast<QWidget*>(SelectOverlayBut),
+            static_cast<QWidget*>(XOffTEdit), static_cast<QWidget*>(YOffTEdit),
+            static_cast<QWidget*>(XOffLab), static_cast<QWidget*>(YOffLab),
+            static_cast<QWidget*>(OverlayLocBut), static_cast<QWidget*>(OverlayReflectionCBox),
+            static_cast<QWidget*>(OZoomLab), static_cast<QWidget*>(OZoomTEdit) })
         keep_place(w);
 
     connect(FileTEdit, &QLineEdit::textChanged, this, &TSetupForm::FileTEditChange);
@@ -527,8 +526,8 @@ QWidget* TSetupForm::create_single_image_panel()
     connect(ShiftPixelsTEdit, &QLineEdit::textChanged, this, &TSetupForm::ShiftPixelsTEditChange);
     connect(LocateBut, &QPushButton::clicked, this, &TSetupForm::LocateButClick);
     connect(OverlayCBox, &QCheckBox::clicked, this, &TSetupForm::OverlayCBoxClick);
-    connect(OverlayReflectionCBox, &QCheckBox::clicked, this,
-        &TSetupForm::OverlayReflectionCBoxClick);
+    connect(
+        OverlayReflectionCBox, &QCheckBox::clicked, this, &TSetupForm::OverlayReflectionCBoxClick);
     connect(OverlayTEdit, &QLineEdit::textChanged, this, &TSetupForm::OverlayTEditChange);
     connect(SelectOverlayBut, &QPushButton::clicked, this, &TSetupForm::SelectOverlayButClick);
     connect(XOffTEdit, &QLineEdit::textChanged, this, &TSetupForm::XOffTEditChange);
@@ -593,8 +592,8 @@ QWidget* TSetupForm::create_multiple_image_panel()
     connect(DelEntryBut, &QPushButton::clicked, this, &TSetupForm::DelEntryButClick);
     connect(DefineEdgeBut, &QPushButton::clicked, this, &TSetupForm::DefineEdgeButClick);
     connect(ImageLBox, &QListWidget::itemDoubleClicked, this, &TSetupForm::ImageLBoxDblClick);
-    connect(DisableReflectionCBox, &QCheckBox::clicked, this,
-        &TSetupForm::DisableReflectionCBoxClick);
+    connect(
+        DisableReflectionCBox, &QCheckBox::clicked, this, &TSetupForm::DisableReflectionCBoxClick);
     connect(MultDelayTbar, &QSlider::valueChanged, this, &TSetupForm::MultDelayTbarChange);
     WebLab2->on_click = [this] { WebLab2Click(); };
     return panel;
@@ -706,7 +705,7 @@ void TSetupForm::FormCreate()
     // GIF pictures load as their first frame: a still picture everywhere.
     velmora::register_platform_codecs();
     MultipleImagePanel->setGeometry(SingleImagePanel->geometry());
-    const QString address = QString::fromLatin1(home_page);
+    const QString address = QString::fromLatin1(kHomePageUrl);
     WebLab->setText(address);
     WebLab2->setText(address);
     config_file_name_.clear();
@@ -722,7 +721,8 @@ void TSetupForm::FormCreate()
              std::pair { WaveFactor1TBar, d.WaveFactor1 },
              std::pair { WaveFactor2TBar, d.WaveFactor2 },
              std::pair { NumSetRefImgTBar, d.NumberOfReflectedImages },
-             std::pair { DelayTBar, d.DelayTimeMS }, std::pair { MultDelayTbar, d.MultDelayTime } }) {
+             std::pair { DelayTBar, d.DelayTimeMS },
+             std::pair { MultDelayTbar, d.MultDelayTime } }) {
         const QSignalBlocker quiet(bar);
         bar->setValue(value);
     }
@@ -945,7 +945,6 @@ void TSetupForm::ShiftPixelsTEditChange()
 
 bool TSetupForm::locate(const std::string& picture, int& pixels, bool& use_bottom)
 {
-#if VELMORA_DIALOGS_READY
     TLocateForm& form = locator();
     form.PictureFile = picture;
     form.PixelsFromBottom = pixels;
@@ -955,9 +954,6 @@ bool TSetupForm::locate(const std::string& picture, int& pixels, bool& use_botto
     form.exec();
     pixels = form.PixelsFromBottom;
     use_bottom = form.UseBottom;
-#else
-    (void)picture; (void)pixels; (void)use_bottom;
-#endif
     return true;
 }
 
@@ -984,11 +980,12 @@ void TSetupForm::LocateButClick()
 
 void TSetupForm::set_overlay_controls_visible(bool visible)
 {
-    for (QWidget* w : { static_cast<QWidget*>(OverlayTEdit), static_cast<QWidget*>(SelectOverlayBut),
-             static_cast<QWidget*>(XOffTEdit), static_cast<QWidget*>(YOffTEdit),
-             static_cast<QWidget*>(XOffLab), static_cast<QWidget*>(YOffLab),
-             static_cast<QWidget*>(OverlayLocBut), static_cast<QWidget*>(OverlayReflectionCBox),
-             static_cast<QWidget*>(OZoomLab), static_cast<QWidget*>(OZoomTEdit) })
+    for (QWidget* w :
+        { static_cast<QWidget*>(OverlayTEdit), static_cast<QWidget*>(SelectOverlayBut),
+            static_cast<QWidget*>(XOffTEdit), static_cast<QWidget*>(YOffTEdit),
+            static_cast<QWidget*>(XOffLab), static_cast<QWidget*>(YOffLab),
+            static_cast<QWidget*>(OverlayLocBut), static_cast<QWidget*>(OverlayReflectionCBox),
+            static_cast<QWidget*>(OZoomLab), static_cast<QWidget*>(OZoomTEdit) })
         w->setVisible(visible);
 }
 
@@ -1500,7 +1497,7 @@ void TSetupForm::reject()
 
 void TSetupForm::WebLabClick()
 {
-    QDesktopServices::openUrl(QUrl(QString::fromLatin1(home_page)));
+    open_home_page();
 }
 
 void TSetupForm::WebLab2Click()

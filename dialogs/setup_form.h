@@ -120,9 +120,6 @@ public:
     // The widest list entry in the list's font: its horizontal scroll extent.
     int list_extent() const { return list_extent_; }
 
-    // The address the link labels show and open.
-    static const char* const home_page;
-
     RadioGroup* DisplayTypeRG = nullptr;
     QWidget* SingleImagePanel = nullptr;
     QWidget* MultipleImagePanel = nullptr;
