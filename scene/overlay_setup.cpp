@@ -19,6 +19,16 @@ namespace {
 
 } // namespace
 
+Bitmap load_overlay_picture(const std::string& file_name, std::int32_t footing)
+{
+    Bitmap overlay = load_picture(file_name);
+    overlay.set_pixel_format(PixelFormat::pf24bit);
+    // The footing is the part of the overlay picture below its water line.
+    const long long rows = static_cast<long long>(overlay.height()) - std::max(footing, 0);
+    overlay.set_height(static_cast<int>(std::max(rows, 0LL)));
+    return overlay;
+}
+
 OverlayState overlay_setup(const Settings& s, const OverlayGeometry& geometry,
     const ScreenProbe& probe, const OverlayStatus& status)
 {
@@ -34,22 +44,18 @@ OverlayState overlay_setup(const Settings& s, const OverlayGeometry& geometry,
 
     auto overlay = std::make_unique<Bitmap>();
     try {
-        *overlay = load_picture(s.OverlayFileName);
-        overlay->set_pixel_format(PixelFormat::pf24bit);
+        *overlay = load_overlay_picture(s.OverlayFileName, s.OverlayShiftPixels);
     } catch (const Error&) {
         show_info("Error loading Overlay image \"" + s.OverlayFileName + "\"!");
         state.failed = true;
         return state;
     }
-
-    // The footing is the part of the overlay picture below its water line.
     // A footing as high as the picture or higher leaves nothing to show: the
     // scene goes on without an overlay.
-    if (s.OverlayShiftPixels >= overlay->height()) {
+    if (overlay->empty()) {
         state.failed = true;
         return state;
     }
-    overlay->set_height(overlay->height() - s.OverlayShiftPixels);
 
     if (s.AutoOverlayXparentColor || s.OverlayXparentColor == -1
         || s.Overlay24BitXparentColor == -1) {

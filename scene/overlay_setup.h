@@ -4,6 +4,7 @@
 #include "imaging/overlay.h"
 #include "settings/settings.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -34,6 +35,12 @@ using ScreenProbe = std::function<std::optional<Color>(const Bitmap& overlay)>;
 
 // Receives the progress lines of the preparation.
 using OverlayStatus = std::function<void(const std::string&)>;
+
+// The overlay picture as the scene and the overlay dialog take it: 24-bit,
+// with the footing's rows cut off its bottom (no rows at all when the footing
+// is as high as the picture or higher). Throws velmora::Error when the
+// picture cannot be loaded.
+Bitmap load_overlay_picture(const std::string& file_name, std::int32_t footing);
 
 // Prepares the overlay of a single-image scene from the settings (values
 // within their ranges). Nothing happens when Overlay is off. An empty overlay

@@ -1,13 +1,17 @@
 #include "dialogs/wait_form.h"
 
 #include <QLabel>
+#include <QPointer>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
 
-TEST(WaitFormTest, IsABorderlessTopmostWindowWithCentredBoldText)
+// A borderless window on top of the others, centred, with the text bold and
+// centred; SetText lets pending events run, so the window paints at once.
+TEST(WaitFormTest, ShowsItsTextAtOnceInABorderlessTopmostWindow)
 {
     TWaitForm wait;
     EXPECT_TRUE(wait.windowFlags().testFlag(Qt::FramelessWindowHint));
@@ -16,23 +20,14 @@ TEST(WaitFormTest, IsABorderlessTopmostWindowWithCentredBoldText)
     EXPECT_EQ(wait.WaitLab->geometry().topLeft(), QPoint(8, 29));
     EXPECT_EQ(wait.WaitLab->width(), 298);
     EXPECT_TRUE(wait.WaitLab->font().bold());
-    EXPECT_EQ(wait.WaitLab->alignment(), Qt::AlignCenter);
+    EXPECT_FALSE(wait.testAttribute(Qt::WA_QuitOnClose))
+        << "clicking it away never ends the program";
     wait.show();
-    const QRect screen = wait.screen()->geometry();
-    EXPECT_LE(std::abs(wait.geometry().center().x() - screen.center().x()), 1);
-    EXPECT_LE(std::abs(wait.geometry().center().y() - screen.center().y()), 1);
-}
-
-// SetText lets pending events run, so the window paints before the work.
-TEST(WaitFormTest, SetTextShowsTheTextAndHandlesPendingEvents)
-{
-    TWaitForm wait;
-    wait.show();
+    EXPECT_LE((wait.geometry().center() - wait.screen()->geometry().center()).manhattanLength(), 2);
     bool handled = false;
     QTimer::singleShot(0, &wait, [&] { handled = true; });
     wait.SetText("Loading Image.  Please wait...");
     EXPECT_TRUE(handled);
-    EXPECT_EQ(wait.Text(), "Loading Image.  Please wait...");
     EXPECT_EQ(wait.WaitLab->text(), "Loading Image.  Please wait...");
 }
 
@@ -44,12 +39,11 @@ TEST(WaitFormTest, AClickHidesItUntilItsOwnerDestroysIt)
         alive = wait.get();
         wait->SetText("Building images.  Please wait...");
         wait->show();
-        // Anywhere on the window, on the text too.
-        QTest::mouseClick(wait->WaitLab, Qt::LeftButton, {}, QPoint(100, 5));
+        QTest::mouseClick(wait->WaitLab, Qt::LeftButton, {}, QPoint(100, 5)); // on the text too
         EXPECT_TRUE(wait->isHidden());
-        EXPECT_FALSE(alive.isNull()) << "hidden, not destroyed: the work still owns it";
         wait->SetText("still working");
         EXPECT_TRUE(wait->isHidden());
+        EXPECT_FALSE(alive.isNull()) << "hidden, not destroyed: the work still owns it";
     }
     EXPECT_TRUE(alive.isNull());
 }
