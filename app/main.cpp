@@ -175,8 +175,10 @@ int main(int argc, char** argv)
         QApplication::setApplicationName(QStringLiteral("Velmora"));
         TSetupForm& setup = forms.add<TSetupForm>();
         TOverlayForm& overlay = forms.add<TOverlayForm>();
-        forms.add<TXOverlayForm>();
+        TXOverlayForm& picker = forms.add<TXOverlayForm>();
         TLocateForm& locate = forms.add<TLocateForm>();
+        overlay.set_locate_form(&locate);
+        overlay.set_xoverlay_form(&picker);
         setup.use_dialogs(&locate, &overlay, &forms.add<TAboutBox>());
     } else {
         forms.add<TMainForm>();

@@ -1078,45 +1078,18 @@ void TSetupForm::OverlayLocButClick()
     }
     s.OverlayFileName = str(OverlayTEdit->text());
 
-#if VELMORA_DIALOGS_READY
     TOverlayForm& form = overlay_dialog();
-    form.MainFile = s.ImageFileName;
-    form.OverlayFile = s.OverlayFileName;
-    form.XOffSet = s.XOffSet;
-    form.YOffSet = s.YOffSet;
-    form.ZoomFactor = s.OverlayZoomFactor;
-    form.XparentColor = s.OverlayXparentColor;
-    form.XparentColor24 = s.Overlay24BitXparentColor;
-    form.AutoXparentColor = s.AutoOverlayXparentColor;
-    form.OverlayReflection = s.OverlayReflection;
-    form.EdgeShift = s.ShiftHorizon ? s.ShiftPixels : 0;
-    form.ReflectionPercent = s.ReflectionHeightPercent;
-    form.FlipOverlay = s.FlipOverlay;
-    form.Brightness = s.BrightnessLevel;
-    form.OverlayShiftPixels = s.OverlayShiftPixels;
-    form.OverlayBrightnessLevel = s.OverlayBrightnessLevel;
-    form.UseImageBottom = s.UseImageBottom;
-    form.OverlayWaveAdjustment = s.OverlayWaveAdjustment;
+    form.set_parameters(s);
     form.exec();
-
-    set_text(XOffTEdit, QString::number(form.XOffSet));
-    set_text(YOffTEdit, QString::number(form.YOffSet));
-    s.XOffSet = form.XOffSet;
-    s.YOffSet = form.YOffSet;
-    s.OverlayZoomFactor = form.ZoomFactor;
-    set_text(OZoomTEdit, QString::number(form.ZoomFactor));
-    s.OverlayXparentColor = form.XparentColor;
-    s.Overlay24BitXparentColor = form.XparentColor24;
-    s.AutoOverlayXparentColor = form.AutoXparentColor;
-    s.FlipOverlay = form.FlipOverlay;
-    s.OverlayShiftPixels = form.OverlayShiftPixels;
-    s.OverlayBrightnessLevel = form.OverlayBrightnessLevel;
-    s.OverlayWaveAdjustment = form.OverlayWaveAdjustment;
-    OverlayReflectionCBox->setChecked(form.OverlayReflection);
+    form.take_parameters(s);
+    // The boxes show what came back; their change handling stores it again.
+    set_text(XOffTEdit, QString::number(s.XOffSet));
+    set_text(YOffTEdit, QString::number(s.YOffSet));
+    set_text(OZoomTEdit, QString::number(s.OverlayZoomFactor));
+    OverlayReflectionCBox->setChecked(s.OverlayReflection);
     OverlayReflectionCBoxClick();
     if (form.OverlayChanged)
         changed_ = true;
-#endif
 }
 
 // ---------------------------------------------------------------------------
@@ -1521,6 +1494,7 @@ TOverlayForm& TSetupForm::overlay_dialog()
 {
     if (!overlay_) {
         own_overlay_ = std::make_unique<TOverlayForm>();
+        own_overlay_->set_locate_form(&locator());
         overlay_ = own_overlay_.get();
     }
     return *overlay_;

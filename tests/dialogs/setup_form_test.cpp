@@ -1,6 +1,7 @@
 #include "base/show_info.h"
 #include "dialogs/about_box.h"
 #include "dialogs/locate_form.h"
+#include "dialogs/overlay_form.h"
 #include "dialogs/setup_form.h"
 #include "display/bitmap_view.h"
 #include "display/main_form.h"
@@ -666,6 +667,34 @@ TEST_F(SetupFormTest, TheLocatorSetsTheMainImagesEdge)
     EXPECT_EQ(settings().ShiftPixels, value);
     EXPECT_TRUE(settings().UseImageBottom);
     EXPECT_FALSE(f.changed());
+}
+
+TEST_F(SetupFormTest, TheOverlayDialogGetsTheSettingsAndHandsItsChoicesBack)
+{
+    write_ini("ImageFileName=" + lake + "\nOverlay=True\nOverlayFileName=" + boat
+        + "\nXOffSet=30\nYOffSet=20\nOverlayZoomFactor=50\nShiftHorizon=False\nShiftPixels=9\n");
+    TSetupForm& f = open();
+    TOverlayForm overlay;
+    f.use_dialogs(&locator, &overlay, &about);
+    std::string main_picture;
+    int zoom = 0, edge = -1;
+    when_shown<TOverlayForm>([&](TOverlayForm* o) {
+        main_picture = o->ImageFileName;
+        zoom = o->OverlayZoomFactor;
+        edge = o->ShiftPixels;
+        click_box(o->FlipOverlayCBox);
+        click(o->Set100But);
+        click(o->CloseBut);
+    });
+    click(f.OverlayLocBut);
+    EXPECT_EQ(main_picture, lake);
+    EXPECT_EQ(zoom, 50);
+    EXPECT_EQ(edge, 0); // no water edge without "Define water edge"
+    EXPECT_TRUE(settings().FlipOverlay);
+    EXPECT_EQ(settings().OverlayZoomFactor, 100);
+    EXPECT_EQ(f.OZoomTEdit->text(), "100");
+    EXPECT_EQ(f.XOffTEdit->text(), "30");
+    EXPECT_TRUE(f.changed());
 }
 
 // ---------------------------------------------------------------------------
