@@ -3,6 +3,7 @@
 #include "dialogs/locate_form.h"
 #include "dialogs/overlay_form.h"
 #include "dialogs/setup_form.h"
+#include "dialogs/wait_form.h"
 #include "display/bitmap_view.h"
 #include "display/main_form.h"
 #include "platform/run_mode.h"
@@ -74,6 +75,17 @@ QTimer* when_shown(std::function<void(W*)> act, std::function<bool(W*)> ready = 
     });
     timer->start(10);
     return timer;
+}
+
+// A dialog that loads its picture while it opens, with the progress window,
+// is ready once that is done and its modal showing runs.
+template <typename W> bool settled(W*)
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<TWaitForm*>(w) && w->isVisible())
+            return false;
+    }
+    return QApplication::activeModalWidget() != nullptr;
 }
 
 // Types a file name into a file dialog and confirms it with its button,
@@ -239,12 +251,14 @@ protected:
     int locate_entry_at(int row)
     {
         int value = -1;
-        when_shown<TLocateForm>([&value, row](TLocateForm* l) {
-            QTest::mouseMove(l->Image1, QPoint(50, row));
-            QTest::mouseClick(l->Image1, Qt::LeftButton, {}, QPoint(50, row));
-            value = l->PixelsFromBottom;
-            click(l->CloseBut);
-        });
+        when_shown<TLocateForm>(
+            [&value, row](TLocateForm* l) {
+                QTest::mouseMove(l->Image1, QPoint(50, row));
+                QTest::mouseClick(l->Image1, Qt::LeftButton, {}, QPoint(50, row));
+                value = l->PixelsFromBottom;
+                click(l->CloseBut);
+            },
+            settled<TLocateForm>);
         click(form->DefineEdgeBut);
         return value;
     }
@@ -654,13 +668,15 @@ TEST_F(SetupFormTest, TheLocatorSetsTheMainImagesEdge)
     write_ini("ImageFileName=" + lake + "\nShiftHorizon=True\nShiftPixels=0\n");
     TSetupForm& f = open();
     int value = -1;
-    when_shown<TLocateForm>([&value](TLocateForm* l) {
-        QTest::mouseMove(l->Image1, QPoint(50, 120));
-        QTest::mouseClick(l->Image1, Qt::LeftButton, {}, QPoint(50, 120));
-        click_box(l->UseBottomCBox);
-        value = l->PixelsFromBottom;
-        click(l->CloseBut);
-    });
+    when_shown<TLocateForm>(
+        [&value](TLocateForm* l) {
+            QTest::mouseMove(l->Image1, QPoint(50, 120));
+            QTest::mouseClick(l->Image1, Qt::LeftButton, {}, QPoint(50, 120));
+            click_box(l->UseBottomCBox);
+            value = l->PixelsFromBottom;
+            click(l->CloseBut);
+        },
+        settled<TLocateForm>);
     click(f.LocateBut);
     EXPECT_GT(value, 0);
     EXPECT_EQ(f.ShiftPixelsTEdit->text(), QString::number(value));
@@ -678,15 +694,22 @@ TEST_F(SetupFormTest, TheOverlayDialogGetsTheSettingsAndHandsItsChoicesBack)
     f.use_dialogs(&locator, &overlay, &about);
     std::string main_picture;
     int zoom = 0, edge = -1;
-    when_shown<TOverlayForm>([&](TOverlayForm* o) {
-        main_picture = o->ImageFileName;
-        zoom = o->OverlayZoomFactor;
-        edge = o->ShiftPixels;
-        click_box(o->FlipOverlayCBox);
-        click(o->Set100But);
-        click(o->CloseBut);
-    });
+    when_shown<TOverlayForm>(
+        [&](TOverlayForm* o) {
+            main_picture = o->ImageFileName;
+            zoom = o->OverlayZoomFactor;
+            edge = o->ShiftPixels;
+            click_box(o->FlipOverlayCBox);
+            click(o->Set100But);
+            click(o->CloseBut);
+        },
+        settled<TOverlayForm>);
+    QString error;
+    const QPointer<QTimer> watch = answer_question(QMessageBox::Ok, &error);
     click(f.OverlayLocBut);
+    delete watch.data();
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(messages, std::vector<std::string> {});
     EXPECT_EQ(main_picture, lake);
     EXPECT_EQ(zoom, 50);
     EXPECT_EQ(edge, 0); // no water edge without "Define water edge"
@@ -777,7 +800,8 @@ TEST_F(SetupFormTest, TestShowsTheLastSelectedEntryOnTheSettingsAsEdited)
             test_run = settings().TestRun;
             QTest::keyClick(display, Qt::Key_Space);
         },
-        [](TMainForm* display) { return display->FramesBuilt() > 0; });
+        // The animation starts once the whole scene is built.
+        [](TMainForm* display) { return display->Timer1->isActive(); });
     click(f.TestBut);
     EXPECT_EQ(index, 4);
     EXPECT_EQ(shown, pond);
