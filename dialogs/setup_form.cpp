@@ -878,12 +878,24 @@ void TSetupForm::propose_picture(const std::string& path)
     OpenPictureDialog1->selectFile(qstr(name_part(path)));
 }
 
+std::string TSetupForm::run_file_dialog(QFileDialog* dialog)
+{
+    if (file_dialog_runner_)
+        return file_dialog_runner_(*dialog);
+    if (dialog->exec() != QDialog::Accepted)
+        return {};
+    const QStringList files = dialog->selectedFiles();
+    return files.isEmpty() ? std::string() : str(files.first());
+}
+
+void TSetupForm::set_file_dialog_runner(FileDialogRunner runner)
+{
+    file_dialog_runner_ = std::move(runner);
+}
+
 std::string TSetupForm::choose_picture()
 {
-    if (OpenPictureDialog1->exec() != QDialog::Accepted)
-        return {};
-    const QStringList files = OpenPictureDialog1->selectedFiles();
-    return files.isEmpty() ? std::string() : str(files.first());
+    return run_file_dialog(OpenPictureDialog1);
 }
 
 void TSetupForm::SelectImageButClick()
@@ -1371,10 +1383,10 @@ void TSetupForm::ExportConfigClick()
     const QStringList imported = OpenDialog1->selectedFiles();
     if (!imported.isEmpty() && QFileInfo(imported.first()).isFile())
         SaveDialog1->selectFile(imported.first());
-    if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty())
+    const std::string chosen = run_file_dialog(SaveDialog1);
+    if (chosen.empty())
         return;
-    const std::string name
-        = velmora::replace_extension(str(SaveDialog1->selectedFiles().first()), ".INI");
+    const std::string name = velmora::replace_extension(chosen, ".INI");
     if (!may_replace(name))
         return;
     config_file_name_ = name;
@@ -1386,9 +1398,10 @@ void TSetupForm::ExportConfigClick()
 void TSetupForm::ImportConfigClick()
 {
     OpenDialog1->setDirectory(qstr(settings().InstallDir));
-    if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty())
+    const std::string chosen = run_file_dialog(OpenDialog1);
+    if (chosen.empty())
         return;
-    config_file_name_ = str(OpenDialog1->selectedFiles().first());
+    config_file_name_ = chosen;
     show_settings();
     config_file_name_.clear();
 }

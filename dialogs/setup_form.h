@@ -115,6 +115,12 @@ public:
     void WebLabClick();
     void WebLab2Click();
 
+    // Runs a file dialog of the form and answers the file chosen, empty when
+    // cancelled. By default the dialog is shown modally; tests of the
+    // dialog's own handling answer in its place.
+    using FileDialogRunner = std::function<std::string(QFileDialog& dialog)>;
+    void set_file_dialog_runner(FileDialogRunner runner);
+
     // The settings were edited since they were last loaded or saved.
     bool changed() const { return changed_; }
     // The widest list entry in the list's font: its horizontal scroll extent.
@@ -202,6 +208,7 @@ private:
     TOverlayForm& overlay_dialog();
     TAboutBox& about_box();
 
+    std::string run_file_dialog(QFileDialog* dialog);
     // Runs the picture dialog; the chosen file, or empty when cancelled.
     std::string choose_picture();
     // Points the picture dialog at the folder and name of `path`.
@@ -218,6 +225,7 @@ private:
     bool closing_ = false;
     std::string config_file_name_;
     int list_extent_ = 0;
+    FileDialogRunner file_dialog_runner_;
 
     TLocateForm* locate_ = nullptr;
     TOverlayForm* overlay_ = nullptr;
