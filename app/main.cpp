@@ -123,12 +123,14 @@ void cover_every_monitor(QWidget& main_form)
 // it closes.
 class Forms {
 public:
-    template <typename Form> void add()
+    template <typename Form> Form& add()
     {
         auto form = std::make_unique<Form>();
+        Form& added = *form;
         if (!forms_.empty())
             form->setAttribute(Qt::WA_QuitOnClose, false);
         forms_.push_back(std::move(form));
+        return added;
     }
     QWidget& main() { return *forms_.front(); }
 
@@ -184,16 +186,21 @@ int main(int argc, char** argv)
 
     Forms forms;
     if (run_mode == kConfigure) {
+        // The setup dialog is the main window; the dialogs it opens are
+        // created once and serve every opening.
         QApplication::setApplicationName(QStringLiteral("Velmora"));
-        forms.add<TSetupForm>();
-        forms.add<TOverlayForm>();
-        forms.add<TXOverlayForm>();
-        forms.add<TLocateForm>();
+        TSetupForm& setup = forms.add<TSetupForm>();
+        TOverlayForm& overlay = forms.add<TOverlayForm>();
+        TXOverlayForm& picker = forms.add<TXOverlayForm>();
+        TLocateForm& locate = forms.add<TLocateForm>();
+        overlay.set_locate_form(&locate);
+        overlay.set_xoverlay_form(&picker);
+        setup.use_dialogs(&locate, &overlay, &forms.add<TAboutBox>());
     } else {
         forms.add<TMainForm>();
         cover_every_monitor(forms.main());
+        forms.add<TAboutBox>();
     }
-    forms.add<TAboutBox>();
     forms.main().show();
     return QApplication::exec();
 }

@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace velmora {
 
@@ -336,17 +337,36 @@ namespace {
         out.boolean("MultipleMode", s.MultipleMode);
         out.integer("NumMultipleImages", s.NumMultipleImages);
 
-        // Only the entries held in memory are written: any entry up to
-        // NumMultipleImages beyond them holds nothing but defaults, which a
-        // missing key reads back as anyway. Keys of higher entries left from
-        // an earlier, longer list stay in the file and are not read.
-        const auto entries = static_cast<std::int32_t>(std::min<std::size_t>(
-            static_cast<std::size_t>(std::max(s.NumMultipleImages, 0)), s.Images.size()));
-        for (std::int32_t k = 1; k <= entries; ++k)
+        // Entries 1 to NumMultipleImages. Those beyond the ones held in
+        // memory hold only defaults; they are written where the file already
+        // has a key of theirs, so that a stale picture of an earlier, longer
+        // list cannot come back as an entry of this one, while a huge count
+        // still writes a small file. Keys of entries above the count, or above
+        // kMaxImageEntries, stay in the file: reading never takes them.
+        const std::int32_t count = std::max(s.NumMultipleImages, 0);
+        const auto held = static_cast<std::int32_t>(
+            std::min<std::size_t>(static_cast<std::size_t>(count), s.Images.size()));
+        std::vector<std::int32_t> entries;
+        for (std::int32_t k = 1; k <= held; ++k)
+            entries.push_back(k);
+        std::vector<std::int32_t> stale;
+        for (const std::string& key : file.keys(kSection)) {
+            for (const std::string_view prefix :
+                { kImageNumber, kImageShiftNumber, kUseImageBottom }) {
+                const auto k = entry_number(key, prefix);
+                if (k && *k > held && *k <= std::min(count, kMaxImageEntries))
+                    stale.push_back(*k);
+            }
+        }
+        std::sort(stale.begin(), stale.end());
+        stale.erase(std::unique(stale.begin(), stale.end()), stale.end());
+        entries.insert(entries.end(), stale.begin(), stale.end());
+
+        for (const std::int32_t k : entries)
             out.text(entry_key(kImageNumber, k), s.image_entry(k).ImageNumber);
-        for (std::int32_t k = 1; k <= entries; ++k)
+        for (const std::int32_t k : entries)
             out.integer(entry_key(kImageShiftNumber, k), s.image_entry(k).ImageShiftNumber);
-        for (std::int32_t k = 1; k <= entries; ++k)
+        for (const std::int32_t k : entries)
             out.boolean(entry_key(kUseImageBottom, k), s.image_entry(k).UseImageBottom);
 
         out.integer("MultDelayTime", s.MultDelayTime);

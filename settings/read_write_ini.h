@@ -18,7 +18,10 @@ void read_settings(const std::string& file_name);
 
 // Stores every persistent field of settings() into the INI file `file_name`
 // (the default file when empty), keeping every other line of an existing
-// file. The file is replaced as a whole, so a failure at any point leaves the
+// file. The image list is written for entries 1 to NumMultipleImages; an
+// entry beyond those held in memory is written (with defaults) where the file
+// already has a key of it, so no stale entry of an earlier list is read back.
+// The file is replaced as a whole, so a failure at any point leaves the
 // old file as it was; the failure throws velmora::Error
 // "Unable to write to <file name>".
 void write_settings(const std::string& file_name);

@@ -359,6 +359,41 @@ TEST_F(SettingsStore, HugeImageCountCostsOnlyWhatTheFileHolds)
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(kSanitized ? 20 : 2));
 }
 
+// A file counting more entries than it describes, saved over one that still
+// holds a longer list: the counted entries it did not describe are written
+// as defaults, so the old pictures do not come back.
+TEST_F(SettingsStore, EntriesUpToTheCountReplaceStaleOnes)
+{
+    const std::string stale = "[Setup]\nNumMultipleImages=5\nImageNumber_01=/old1.jpg\n"
+                              "ImageNumber_03=/old3.jpg\nImageShiftNumber_03=7\n"
+                              "UseImageBottom_04=True\nImageNumber_05=/old5.jpg\n";
+    put_file(ini_, stale);
+    Settings& s = settings();
+    s = default_settings();
+    s.NumMultipleImages = 4;
+    s.Images = { { "/new1.jpg", 2, false } };
+    write_settings({});
+    const std::string text = file_text(ini_);
+    for (const char* line : { "ImageNumber_01=/new1.jpg\n", "ImageShiftNumber_01=2\n",
+             "ImageNumber_03=\n", "ImageShiftNumber_03=0\n", "UseImageBottom_03=False\n",
+             "UseImageBottom_04=False\n", "ImageNumber_05=/old5.jpg\n" })
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+    // Entry 2 has no key anywhere: nothing needs writing for it.
+    EXPECT_EQ(text.find("ImageNumber_02"), std::string::npos);
+    read_settings({});
+    EXPECT_EQ(settings().NumMultipleImages, 4);
+    for (int k = 2; k <= 4; ++k)
+        EXPECT_EQ(settings().image_entry(k), ImageEntry {}) << k;
+
+    // A huge count over a small file still writes a small file.
+    put_file(ini_, stale);
+    s.NumMultipleImages = 2147483647;
+    write_settings({});
+    EXPECT_LT(file_text(ini_).size(), 2000U);
+    read_settings({});
+    EXPECT_EQ(settings().image_entry(5), ImageEntry {});
+}
+
 TEST_F(SettingsStore, BadIntegerStopsReadingWithPartialValues)
 {
     Settings& s = settings();
