@@ -10,7 +10,6 @@
 #include "picture/qt/platform_codecs.h"
 #include "picture/qt/qimage_view.h"
 #include "scene/global_bitmaps.h"
-#include "scene/setting_ranges.h"
 #include "settings/read_write_ini.h"
 #include "settings/settings.h"
 
@@ -39,6 +38,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <utility>
 
@@ -109,10 +109,30 @@ void set_text(QLineEdit* box, const QString& text)
         box->setText(text);
 }
 
-// The range the settings allow for a bar's setting.
+// What the dialog lets the user choose. The display takes wider ranges from a
+// hand-edited file (it moves only values that would fault); the dialog keeps
+// to the ranges it has always offered.
+struct DialogRange {
+    std::int32_t Settings::*field;
+    int min;
+    int max;
+};
+
+constexpr std::array<DialogRange, 8> kDialogRanges { {
+    { &Settings::ReflectionHeightPercent, 5, 100 },
+    { &Settings::BrightnessLevel, -200, 200 },
+    { &Settings::WaveFactor1, -100, 100 },
+    { &Settings::WaveFactor2, -100, 100 },
+    { &Settings::NumberOfReflectedImages, 3, 15 },
+    { &Settings::DelayTimeMS, 50, 500 },
+    { &Settings::MultDelayTime, 1, 300 },
+    { &Settings::OverlayZoomFactor, 5, 500 },
+} };
+
+// The range the dialog offers for a setting.
 std::pair<int, int> range_of(std::int32_t Settings::*field)
 {
-    for (const velmora::SettingRange& range : velmora::kSettingRanges) {
+    for (const DialogRange& range : kDialogRanges) {
         if (range.field == field)
             return { range.min, range.max };
     }
