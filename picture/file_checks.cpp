@@ -97,13 +97,24 @@ namespace {
         }
     }
 
+    // Pixels a compressed embedded bitmap may declare per byte of its data:
+    // twice what the densest run (255 pixels in two bytes) describes, so
+    // that every bitmap made of runs passes while a few bytes cannot make
+    // the converter fill millions of pixels.
+    constexpr long long kCompressedPixelsPerByte = 256;
+    // Compressed bitmaps up to this many pixels pass whatever their data.
+    constexpr long long kSmallBitmapPixels = 64LL * 64;
+
     // A device-independent bitmap embedded in a metafile record: its header
     // at `header` (of `header_bytes`, 0 when the record does not say), its
     // pixel data at `bits` (of `bits_bytes`, 0 when unknown). A bitmap that
-    // declares more pixels than kMaxEmbeddedPixels, or whose uncompressed
-    // rows its data cannot hold, is refused.
+    // declares more pixels than `pixels_left` (what the metafile's earlier
+    // bitmaps left of kMaxEmbeddedPixels), whose uncompressed rows its data
+    // cannot hold, or whose compressed data is far too little for its
+    // pixels, is refused. The converters expand every bitmap in full each
+    // time a record draws it, so the budget covers the file, not a record.
     void check_embedded_bitmap(const Fields& f, std::size_t record_end, std::size_t header,
-        std::size_t header_bytes, std::size_t bits, std::size_t bits_bytes)
+        std::size_t header_bytes, std::size_t bits, std::size_t bits_bytes, long long& pixels_left)
     {
         if (header + 4 > record_end || (header_bytes > 0 && header_bytes > record_end - header))
             f.fail("has a damaged bitmap");
@@ -128,23 +139,27 @@ namespace {
             width = -width;
         if (height < 0)
             height = -height;
-        if (width * height > kMaxEmbeddedPixels || bit_count > 32)
+        if (width * height > pixels_left || bit_count > 32)
             f.fail("holds a bitmap too large for its data");
+        pixels_left -= width * height;
         if (bits_bytes > 0 && bits_bytes > record_end - std::min(bits, record_end))
             f.fail("has a damaged bitmap");
-        const bool uncompressed
-            = compression == kRgb || compression == kBitfields || compression == kAlphaBitfields;
+        // Zero bits per pixel means the data is in some compressed form.
+        const bool uncompressed = bit_count > 0
+            && (compression == kRgb || compression == kBitfields || compression == kAlphaBitfields);
         const long long stride = (width * bit_count + 31) / 32 * 4;
         // Without a stated size the data runs to the record's end.
         const long long room = static_cast<long long>(
             bits_bytes > 0 ? bits_bytes : record_end - std::min(bits, record_end));
-        if (uncompressed && stride * height > room)
+        if (uncompressed
+                ? stride * height > room
+                : width * height > std::max(kSmallBitmapPixels, kCompressedPixelsPerByte * room))
             f.fail("holds a bitmap too large for its data");
     }
 
     // The bitmap of a WMF record that carries one, located by its function.
-    void check_wmf_record_bitmap(
-        const Fields& f, std::size_t record, std::size_t words, std::uint16_t function)
+    void check_wmf_record_bitmap(const Fields& f, std::size_t record, std::size_t words,
+        std::uint16_t function, long long& pixels_left)
     {
         const std::size_t end = record + words * 2;
         std::size_t params = 0; // bytes of parameters before the bitmap
@@ -171,13 +186,13 @@ namespace {
         const std::size_t header = record + 6 + params;
         if (header + 4 > end)
             return;
-        check_embedded_bitmap(f, end, header, 0, header, 0);
+        check_embedded_bitmap(f, end, header, 0, header, 0, pixels_left);
     }
 
     // The bitmaps of an EMF record that carries any: each named by offset
     // and size fields (offsets from the record's start).
-    void check_emf_record_bitmaps(
-        const Fields& f, std::size_t record, std::size_t size, std::uint32_t type)
+    void check_emf_record_bitmaps(const Fields& f, std::size_t record, std::size_t size,
+        std::uint32_t type, long long& pixels_left)
     {
         std::size_t fields[2] = { 0, 0 }; // where offBmi, cbBmi, offBits, cbBits start
         switch (type) {
@@ -216,7 +231,8 @@ namespace {
                 continue; // no bitmap (a plain raster operation)
             if (bmi >= size || bits > size)
                 f.fail("has a damaged bitmap");
-            check_embedded_bitmap(f, end, record + bmi, bmi_bytes, record + bits, bits_bytes);
+            check_embedded_bitmap(
+                f, end, record + bmi, bmi_bytes, record + bits, bits_bytes, pixels_left);
         }
     }
 
@@ -367,6 +383,7 @@ void check_wmf(const Bytes& file)
     if (largest_words > f.size() / 2)
         f.fail("has a damaged header (largest record)");
     at += 18;
+    long long pixels_left = kMaxEmbeddedPixels;
     for (;;) {
         const std::uint32_t words = f.u32(at);
         const std::uint16_t function = f.u16(at + 4);
@@ -375,7 +392,7 @@ void check_wmf(const Bytes& file)
         f.need(at, static_cast<std::size_t>(words) * 2);
         if (function == 0)
             return; // the end record
-        check_wmf_record_bitmap(f, at, words, function);
+        check_wmf_record_bitmap(f, at, words, function, pixels_left);
         at += static_cast<std::size_t>(words) * 2;
     }
 }
@@ -453,6 +470,7 @@ EmfHeader check_emf(const Bytes& file)
     header.millimeters[1] = f.s32(84);
 
     std::size_t at = 0;
+    long long pixels_left = kMaxEmbeddedPixels;
     for (;;) {
         const std::uint32_t type = f.u32(at);
         const std::uint32_t size = f.u32(at + 4);
@@ -461,7 +479,7 @@ EmfHeader check_emf(const Bytes& file)
         f.need(at, size);
         if (type == kEof)
             return header;
-        check_emf_record_bitmaps(f, at, size, type);
+        check_emf_record_bitmaps(f, at, size, type, pixels_left);
         at += size;
     }
 }

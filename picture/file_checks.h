@@ -43,10 +43,11 @@ struct IconMask {
 };
 IconMask icon_mask(const Bytes& file, std::size_t index);
 
-// Bitmaps embedded in a metafile (record bitmaps and pattern brushes) may
-// hold at most this many pixels: four times the pixels of the largest
-// drawing we make of a metafile. Their converters allocate what the bitmap's
-// header declares, so a few bytes could otherwise ask for gigabytes.
+// The bitmaps embedded in one metafile (record bitmaps and pattern brushes)
+// may hold at most this many pixels together: four times the pixels of the
+// largest drawing we make of a metafile. Their converters allocate and fill
+// what each bitmap's header declares, every time a record draws it, so a few
+// bytes could otherwise ask for gigabytes or minutes.
 inline constexpr long long kMaxEmbeddedPixels = 4096LL * 4096;
 
 // WMF: optional placeable header (with its checksum), the standard header

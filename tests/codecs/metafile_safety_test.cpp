@@ -329,3 +329,45 @@ TEST(MetafileMemory, TinyFilesCannotClaimHugeDrawings)
 
     EXPECT_LT(peak_mib(), 512) << "MiB at the peak";
 }
+
+TEST(MetafileMemory, EmbeddedBitmapsNeedDataForTheirPixelsAndShareOneBudget)
+{
+    // Converters expand every embedded bitmap in full each time a record
+    // draws it: a few bytes of run-length data declaring millions of
+    // pixels, or many such records, would keep the saver busy for seconds.
+    struct Case {
+        int side, bits, compression;
+        std::size_t data_bytes;
+        int records;
+        bool passes;
+    } const cases[] = {
+        { 4096, 8, 1, 2, 1, false }, // run-length, only its end code
+        { 64, 8, 1, 2, 1, true }, // small: passes whatever its data
+        { 512, 8, 1, 1100, 1, true }, // runs of 255 pixels need about this much
+        { 1000, 0, 0, 2, 1, false }, // no bits per pixel: data in some other form
+        { 1000, 1, 0, 128000, 16, true }, // 16 million pixels with their data
+        { 1000, 1, 0, 128000, 17, false }, // beyond the file's budget
+    };
+    for (const Case& c : cases) {
+        Bytes blit { 0x20, 0x00, 0xCC, 0x00 }; // SRCCOPY, then source and destination
+        blit.insert(blit.end(), 16, 0);
+        put32(blit, 40); // BITMAPINFOHEADER: size, width, height, planes, bits, compression
+        put32(blit, c.side);
+        put32(blit, c.side);
+        put16(blit, 1);
+        put16(blit, c.bits);
+        put32(blit, c.compression);
+        blit.insert(blit.end(), 20 + 4 * (c.bits == 8 ? 256 : 2), 0); // rest, colours
+        blit.insert(blit.end(), c.data_bytes, 0);
+        if (c.compression == 1)
+            blit[blit.size() - 1] = 1; // end of bitmap
+        Bytes more;
+        for (int k = 0; k < c.records; ++k)
+            wmf_record(more, 0x0B41, blit); // META_DIBSTRETCHBLT
+        const Bytes file = wmf_with_text("Hi", more);
+        if (c.passes)
+            EXPECT_NO_THROW(check_wmf(file)) << c.side << " x" << c.records;
+        else
+            EXPECT_THROW(check_wmf(file), Error) << c.side << " x" << c.records;
+    }
+}
