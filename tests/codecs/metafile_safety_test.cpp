@@ -5,6 +5,8 @@
 #include "picture/qt/metafile_codecs.h"
 #include "picture/qt/svg_guard.h"
 
+#include <QImage>
+#include <QPainter>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
@@ -106,9 +108,10 @@ void emf_record(Bytes& out, int type, const Bytes& payload)
 
 // A 64 x 48 pixel EMF in MM_TEXT whose font is named `face` and which
 // writes `text` (as UTF-16 when `wide`, else 8-bit) at (2, 30). `frame`
-// (0.01 mm) is the frame the header declares.
+// (0.01 mm) is the frame the header declares; with `glyph_indices` the
+// string holds indices into the font's glyphs.
 Bytes emf_with_text(const std::u16string& text, bool wide, const std::u16string& face = u"Sans",
-    int frame_w = 1693, int frame_h = 1270)
+    int frame_w = 1693, int frame_h = 1270, bool glyph_indices = false)
 {
     Bytes body;
     Bytes font;
@@ -143,7 +146,7 @@ Bytes emf_with_text(const std::u16string& text, bool wide, const std::u16string&
     put32(record, 30);
     put32(record, static_cast<long long>(text.size()));
     put32(record, string_at);
-    put32(record, 0); // options
+    put32(record, glyph_indices ? 0x10 : 0); // options: ETO_GLYPH_INDEX
     for (int k = 0; k < 4; ++k)
         put32(record, 0);
     put32(record, string_at + static_cast<long long>(string.size())); // spacing
@@ -236,6 +239,21 @@ TEST(MetafileText, TextRunningOutOfItsRecordIsRefused)
     ASSERT_EQ(file[text_record], 84);
     set32(file, text_record + 44, 4000); // characters
     EXPECT_THROW(decode_emf(file), Error);
+}
+
+TEST(MetafileText, TextDrawnAfterAMetafileWithTextDoesNotEndTheProgram)
+{
+    // The saver draws its status line, and the slide show its next
+    // metafile, with the same fonts a metafile's text has just used.
+    for (int k = 0; k < 3; ++k) {
+        // Glyph indices make the converter look the font up in fontconfig.
+        EXPECT_NO_THROW(decode_emf(emf_with_text(u"Hi", k != 1, u"Sans", 1693, 1270, true)));
+        EXPECT_NO_THROW(decode_wmf(wmf_with_text("Hi")));
+        QImage line(200, 30, QImage::Format_RGB32);
+        QPainter painter(&line);
+        painter.setFont(QFont(k ? "Serif" : "Sans", 12 + k));
+        painter.drawText(5, 20, "Building image");
+    }
 }
 
 TEST(MetafileText, HugeFontsAreDrawnAtTheLargestSizeInsteadOfEndingTheProgram)
