@@ -1268,10 +1268,13 @@ void TSetupForm::AddFolderButClick()
     if (total > room)
         found.resize(room);
     append_entries(found);
-    if (total > room)
+    const std::string most
+        = "the list holds at most " + std::to_string(velmora::kMaxImageEntries) + " entries.";
+    if (room == 0)
+        show_info("No pictures were added: " + most);
+    else if (total > room)
         show_info("Only " + std::to_string(room) + " of the " + std::to_string(total)
-            + " pictures found were added: the list holds at most "
-            + std::to_string(velmora::kMaxImageEntries) + " entries.");
+            + " pictures found were added: " + most);
 }
 
 void TSetupForm::DelEntryButClick()
