@@ -203,7 +203,7 @@ void TLocateForm::FormActivate()
     UseBottomCBox->setVisible(ShowUseBottom);
     setWindowTitle(QString::fromStdString(std::filesystem::path(PictureFile).filename().string()));
 
-    if (PictureFile != built_file_) {
+    if (PictureFile != built_file_ || Image1->devicePixelRatioF() != built_ratio_) {
         Build();
         if (!load_failed_ && MirrorView) {
             velmora::flip_reverse(false, true, view_);
@@ -323,7 +323,11 @@ void TLocateForm::Build()
     view_width_ = std::max(view_width_, 1);
     view_height_ = std::max(view_height_, 1);
     view_scale_ = static_cast<long double>(picture_height_) / view_height_;
-    velmora::rescale_bitmap(view_, view_width_, view_height_);
+    // The line works in the window's pixels; the picture is reduced to the
+    // screen's own pixels under them, so a scaling screen shows it sharp.
+    built_ratio_ = Image1->devicePixelRatioF();
+    velmora::rescale_bitmap(view_, std::max(qRound(view_width_ * built_ratio_), 1),
+        std::max(qRound(view_height_ * built_ratio_), 1));
 
     Image1->setGeometry(round_int(static_cast<long double>(PW - view_width_) * 0.5L + 0.5L),
         round_int(static_cast<long double>(PH - view_height_) * 0.5L + 0.5L), view_width_,

@@ -144,6 +144,7 @@ private:
     int picture_height_ = 0;
     int view_width_ = 0;
     int view_height_ = 0;
-    velmora::Bitmap view_; // Image1's bitmap
+    velmora::Bitmap view_; // Image1's bitmap, in the screen's own pixels
+    qreal built_ratio_ = 1; // the device-pixel ratio view_ was reduced for
     QLabel* status_label_ = nullptr; // StatusBar1's panel
 };

@@ -29,6 +29,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <limits>
 
@@ -75,10 +76,10 @@ OverlayImage::OverlayImage(QWidget* parent)
     setToolTip(QStringLiteral("Click and drag to desired location"));
 }
 
-void OverlayImage::set_picture(const velmora::Bitmap& bitmap, velmora::Color key)
+void OverlayImage::set_picture(const velmora::Bitmap& bitmap, velmora::Color key, QSize size)
 {
     bitmap_ = bitmap;
-    resize(bitmap_.width(), bitmap_.height());
+    resize(size.isValid() ? size : QSize(bitmap_.width(), bitmap_.height()));
     set_key(key);
 }
 
@@ -86,6 +87,8 @@ void OverlayImage::set_key(velmora::Color key)
 {
     key_ = key;
     image_ = velmora::keyed_qimage(bitmap_, key_);
+    if (width() > 0 && bitmap_.width() > width())
+        image_.setDevicePixelRatio(static_cast<qreal>(bitmap_.width()) / width());
     update();
 }
 
@@ -518,28 +521,37 @@ void TOverlayForm::build_main_preview()
         error_text_ = "Error loading Main Image " + ImageFileName + "!";
         return;
     }
+    // On a scaling screen the preview is built for the panel's device
+    // pixels, so the picture is reduced once, never enlarged again; the
+    // dialog keeps placing everything in its own coordinates.
+    const qreal ratio = Image1->devicePixelRatioF();
+    const auto to_device = [ratio](int v) { return qRound(v * ratio); };
+    const auto to_logical = [ratio](int v) { return qRound(v / ratio); };
     velmora::MainPreview preview;
     try {
         preview = velmora::build_main_preview(picture,
             { ShiftPixels, ReflectionHeightPercent, BrightnessLevel, UseImageBottom },
-            Panel1->width(), Panel1->height());
+            to_device(Panel1->width()), to_device(Panel1->height()));
     } catch (const std::exception& e) {
         main_error_ = true;
         error_text_ = e.what();
         return;
     }
     image1_bitmap_ = std::move(preview.bitmap);
-    preview_scale_ = preview.PreviewScale;
-    water_line_y_ = preview.WaterLineY;
-    Image1->setGeometry(preview.left, preview.top, image1_bitmap_.width(), image1_bitmap_.height());
+    preview_scale_ = preview.PreviewScale * static_cast<long double>(ratio);
+    water_line_y_ = to_logical(preview.WaterLineY);
+    Image1->setGeometry(to_logical(preview.left), to_logical(preview.top),
+        static_cast<int>(std::ceil(image1_bitmap_.width() / ratio)),
+        static_cast<int>(std::ceil(image1_bitmap_.height() / ratio)));
     // The water line, inverted once the pen draws XOR.
     QImage canvas = velmora::qimage_view(image1_bitmap_);
     {
         QPainter painter(&canvas);
         if (xor_pen_)
             painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        painter.setPen(Qt::white);
-        painter.drawLine(0, water_line_y_, image1_bitmap_.width() - 1, water_line_y_);
+        painter.fillRect(
+            QRect(0, preview.WaterLineY, image1_bitmap_.width(), std::max(to_device(1), 1)),
+            Qt::white);
     }
     Image1->update();
     update();
@@ -584,8 +596,10 @@ void TOverlayForm::make_overlay_image()
     copy.set_transparent(false);
     const auto [w, h] = velmora::overlay_preview_size(
         preview_scale_, shared.width(), shared.height(), OverlayZoomFactor);
-    velmora::rescale_bitmap(copy, w, h);
-    Image2->set_picture(copy, OverlayXparentColor);
+    // Reduced to the screen's own pixels, as the main preview is.
+    const qreal ratio = Image2->devicePixelRatioF();
+    velmora::rescale_bitmap(copy, std::max(qRound(w * ratio), 1), std::max(qRound(h * ratio), 1));
+    Image2->set_picture(copy, OverlayXparentColor, QSize(w, h));
 }
 
 void TOverlayForm::place_overlay_image()
@@ -733,9 +747,19 @@ void TOverlayForm::show_position()
 // ---------------------------------------------------------------------------
 // The bound rectangle
 
-void TOverlayForm::xor_bound_figure()
+QImage TOverlayForm::preview_canvas()
 {
     QImage canvas = velmora::qimage_view(image1_bitmap_);
+    if (!canvas.isNull() && Image1->width() > 0 && image1_bitmap_.width() > Image1->width())
+        canvas.setDevicePixelRatio(Image1->devicePixelRatioF());
+    return canvas;
+}
+
+void TOverlayForm::xor_bound_figure()
+{
+    // Drawn in Image1's coordinates, each of its pixels covering as many of
+    // the preview's as the screen scales by.
+    QImage canvas = preview_canvas();
     if (canvas.isNull())
         return;
     QPainter painter(&canvas);

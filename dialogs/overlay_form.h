@@ -29,8 +29,11 @@ class OverlayImage : public QWidget {
     Q_OBJECT
 public:
     explicit OverlayImage(QWidget* parent = nullptr);
-    // Takes the picture and its key colour; the widget takes the picture's size.
-    void set_picture(const velmora::Bitmap& bitmap, velmora::Color key);
+    // Takes the picture and its key colour; the widget takes `size`, which
+    // the picture fills. A picture larger than `size` is drawn in the
+    // screen's own pixels on a scaling screen; by default the widget takes
+    // the picture's size.
+    void set_picture(const velmora::Bitmap& bitmap, velmora::Color key, QSize size = {});
     void set_key(velmora::Color key);
     const velmora::Bitmap& picture() const { return bitmap_; }
     velmora::Color key() const { return key_; }
@@ -193,7 +196,12 @@ private:
     TLocateForm* locate_form_ = nullptr;
     TXOverlayForm* xoverlay_form_ = nullptr;
 
-    velmora::Bitmap image1_bitmap_; // the main preview, bound rectangle XORed in
+    // The main preview with the water line and the bound rectangle XORed in,
+    // in the screen's own pixels: on a scaling screen it holds more pixels
+    // than Image1 covers, and Image1 shows them one to one.
+    velmora::Bitmap image1_bitmap_;
+    // A painter on the main preview that draws in Image1's coordinates.
+    QImage preview_canvas();
     long double preview_scale_ = 1;
     int water_line_y_ = 0;
     bool xor_pen_ = false; // Image1's pen draws XOR after the first build

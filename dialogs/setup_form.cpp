@@ -5,8 +5,10 @@
 #include "dialogs/about_box.h"
 #include "dialogs/locate_form.h"
 #include "dialogs/overlay_form.h"
+#include "dialogs/wait_form.h"
 #include "display/main_form.h"
 #include "picture/picture.h"
+#include "picture/picture_folder.h"
 #include "picture/qt/platform_codecs.h"
 #include "picture/qt/qimage_view.h"
 #include "scene/global_bitmaps.h"
@@ -235,8 +237,13 @@ public:
             return;
         try {
             const velmora::Bitmap bitmap = velmora::load_picture(str(path));
-            const QImage image = velmora::qimage_view(bitmap).scaled(
-                picture_->size() - QSize(4, 4), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            // Reduced straight to the screen's own pixels: on a scaling
+            // screen the label shows them one to one, not enlarged again.
+            const qreal ratio = picture_->devicePixelRatioF();
+            QImage image = velmora::qimage_view(bitmap).scaled(
+                (QSizeF(picture_->size() - QSize(4, 4)) * ratio).toSize(), Qt::KeepAspectRatio,
+                Qt::SmoothTransformation);
+            image.setDevicePixelRatio(ratio);
             picture_->setPixmap(QPixmap::fromImage(image));
             text_->setText(QStringLiteral("%1 x %2").arg(bitmap.width()).arg(bitmap.height()));
         } catch (const velmora::Error& error) {
@@ -282,6 +289,18 @@ void set_filters(QFileDialog* dialog, const QStringList& filters)
 }
 
 } // namespace
+
+QStringList picture_filters()
+{
+    // "All" lists every extension the picture loader takes, and only those.
+    return { QStringLiteral("All (*.gif;*.jpeg;*.jpg;*.bmp;*.ico;*.emf;*.wmf;*.png;*.webp;*.tif;"
+                            "*.tiff)"),
+        QStringLiteral("GIF Image (*.gif)"), QStringLiteral("JPEG Image File (*.jpeg)"),
+        QStringLiteral("JPEG Image File (*.jpg)"), QStringLiteral("Bitmaps (*.bmp)"),
+        QStringLiteral("Icons (*.ico)"), QStringLiteral("Enhanced Metafiles (*.emf)"),
+        QStringLiteral("Metafiles (*.wmf)"), QStringLiteral("PNG Image (*.png)"),
+        QStringLiteral("WebP Image (*.webp)"), QStringLiteral("TIFF Image (*.tif *.tiff)") };
+}
 
 // ---------------------------------------------------------------------------
 // Small controls
@@ -404,7 +423,7 @@ void TSetupForm::create_controls()
     ImageResCodeRGroup = new RadioGroup(
         QStringLiteral("Max Possible Viewing Size (Note: Will always retain aspect ratio)"),
         { QStringLiteral("Small (320x200)"), QStringLiteral("Medium (640x480)"),
-            QStringLiteral("Large (800x600)") },
+            QStringLiteral("Large (800x600)"), QStringLiteral("Fit Screen") },
         3, this);
     ImageResCodeRGroup->setObjectName(QStringLiteral("ImageResCodeRGroup"));
     layout->addWidget(ImageResCodeRGroup);
@@ -578,6 +597,8 @@ QWidget* TSetupForm::create_multiple_image_panel()
     NumImagesLab->setAlignment(Qt::AlignCenter);
     AddEntryBut = make_button(panel, "AddEntryBut", QStringLiteral("Add Entry..."),
         QStringLiteral("Add more entry to list."));
+    AddFolderBut = make_button(panel, "AddFolderBut", QStringLiteral("Add Folder..."),
+        QStringLiteral("Add every picture of a folder to list."));
     DelEntryBut = make_button(panel, "DelEntryBut", QStringLiteral("Delete Entry"),
         QStringLiteral("Delete current selected entry"));
     DefineEdgeBut = make_button(panel, "DefineEdgeBut", QStringLiteral("Visual..."),
@@ -586,6 +607,7 @@ QWidget* TSetupForm::create_multiple_image_panel()
     buttons->setSpacing(4);
     buttons->addWidget(NumImagesLab);
     buttons->addWidget(AddEntryBut);
+    buttons->addWidget(AddFolderBut);
     buttons->addWidget(DelEntryBut);
     buttons->addWidget(DefineEdgeBut);
     buttons->addStretch();
@@ -609,6 +631,7 @@ QWidget* TSetupForm::create_multiple_image_panel()
     grid->addWidget(WebLab2, 3, 0, 1, 4, Qt::AlignRight);
 
     connect(AddEntryBut, &QPushButton::clicked, this, &TSetupForm::AddEntryButClick);
+    connect(AddFolderBut, &QPushButton::clicked, this, &TSetupForm::AddFolderButClick);
     connect(DelEntryBut, &QPushButton::clicked, this, &TSetupForm::DelEntryButClick);
     connect(DefineEdgeBut, &QPushButton::clicked, this, &TSetupForm::DefineEdgeButClick);
     connect(ImageLBox, &QListWidget::itemDoubleClicked, this, &TSetupForm::ImageLBoxDblClick);
@@ -690,17 +713,26 @@ void TSetupForm::create_file_dialogs()
     OpenPictureDialog1->setOption(QFileDialog::DontUseNativeDialog);
     OpenPictureDialog1->setFileMode(QFileDialog::ExistingFile);
     OpenPictureDialog1->setAcceptMode(QFileDialog::AcceptOpen);
-    set_filters(OpenPictureDialog1,
-        { QStringLiteral("All (*.gif;*.jpeg;*.jpg;*.bmp;*.ico;*.emf;*.wmf)"),
-            QStringLiteral("GIF Image (*.gif)"), QStringLiteral("JPEG Image File (*.jpeg)"),
-            QStringLiteral("JPEG Image File (*.jpg)"), QStringLiteral("Bitmaps (*.bmp)"),
-            QStringLiteral("Icons (*.ico)"), QStringLiteral("Enhanced Metafiles (*.emf)"),
-            QStringLiteral("Metafiles (*.wmf)") });
+    set_filters(OpenPictureDialog1, picture_filters());
     auto* preview = new PicturePreview(OpenPictureDialog1);
     if (auto* grid = qobject_cast<QGridLayout*>(OpenPictureDialog1->layout()))
         grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1);
     connect(OpenPictureDialog1, &QFileDialog::currentChanged, preview,
         [preview](const QString& path) { preview->show_file(path); });
+
+    // A folder for the slide show; the choice of its sub-folders sits in the
+    // dialog itself and is kept between uses.
+    OpenFolderDialog1 = new QFileDialog(this, QStringLiteral("Add Folder"));
+    OpenFolderDialog1->setObjectName(QStringLiteral("OpenFolderDialog1"));
+    OpenFolderDialog1->setOption(QFileDialog::DontUseNativeDialog);
+    OpenFolderDialog1->setOption(QFileDialog::ShowDirsOnly);
+    OpenFolderDialog1->setFileMode(QFileDialog::Directory);
+    OpenFolderDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+    SubFoldersCBox
+        = make_check(OpenFolderDialog1, "SubFoldersCBox", QStringLiteral("Include sub-folders"),
+            QStringLiteral("Also add the pictures of every folder inside the chosen one"));
+    if (auto* grid = qobject_cast<QGridLayout*>(OpenFolderDialog1->layout()))
+        grid->addWidget(SubFoldersCBox, grid->rowCount(), 0, 1, grid->columnCount());
 
     OpenDialog1 = new QFileDialog(this, QStringLiteral("Open"));
     OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
@@ -1165,23 +1197,84 @@ void TSetupForm::UpdateListWidth()
     NumImagesLab->setText(QString::number(ImageLBox->count()));
 }
 
+void TSetupForm::append_entries(const std::vector<std::string>& files)
+{
+    if (files.empty())
+        return;
+    Settings& s = settings();
+    s.Images.resize(static_cast<std::size_t>(ImageLBox->count()));
+    for (const std::string& file : files) {
+        ImageLBox->addItem(qstr(file));
+        s.Images.push_back({ file, 0, false });
+    }
+    UpdateListWidth();
+    s.NumMultipleImages = ImageLBox->count();
+    ImageLBox->clearSelection();
+    ImageLBox->setCurrentRow(ImageLBox->count() - 1, QItemSelectionModel::ClearAndSelect);
+    changed_ = true;
+}
+
 void TSetupForm::AddEntryButClick()
 {
     const std::string chosen = choose_picture();
     if (chosen.empty())
         return;
-    ImageLBox->addItem(qstr(chosen));
     const std::string folder = folder_part(chosen);
     if (!folder.empty())
         OpenPictureDialog1->setDirectory(qstr(folder));
-    UpdateListWidth();
-    Settings& s = settings();
-    s.Images.resize(static_cast<std::size_t>(ImageLBox->count() - 1));
-    s.Images.push_back({ chosen, 0, false });
-    s.NumMultipleImages = ImageLBox->count();
-    ImageLBox->clearSelection();
-    ImageLBox->setCurrentRow(ImageLBox->count() - 1, QItemSelectionModel::ClearAndSelect);
-    changed_ = true;
+    append_entries({ chosen });
+}
+
+void TSetupForm::AddFolderButClick()
+{
+    const std::string chosen = run_file_dialog(OpenFolderDialog1);
+    if (chosen.empty())
+        return;
+    // Reopened, the dialog shows the chosen folder among its neighbours.
+    const QFileInfo info(qstr(chosen));
+    OpenFolderDialog1->setDirectory(info.absolutePath());
+    OpenFolderDialog1->selectFile(info.fileName());
+    const bool sub_folders = SubFoldersCBox->isChecked();
+
+    // The listing itself passes over what it cannot read; a folder that
+    // cannot be read at all is the user's to know about.
+    std::error_code error;
+    const std::filesystem::directory_iterator readable(chosen, error);
+    if (error) {
+        show_info("Folder \"" + chosen + "\" cannot be read!");
+        return;
+    }
+
+    std::vector<std::string> found;
+    {
+        // A large tree on a slow disk takes a while: the progress window
+        // says so until the listing is done.
+        const auto wait = std::make_unique<TWaitForm>();
+        wait->SetText("Looking for pictures.  Please wait...");
+        wait->show();
+        QCoreApplication::processEvents();
+        found = velmora::pictures_in_folder(chosen, sub_folders);
+    }
+    if (found.empty()) {
+        show_info("No pictures found in folder \"" + chosen + "\""
+            + (sub_folders ? " or its sub-folders." : "."));
+        return;
+    }
+    // The settings file holds a bounded number of entries; more would be
+    // saved but never read back.
+    const std::size_t room
+        = static_cast<std::size_t>(std::max(velmora::kMaxImageEntries - ImageLBox->count(), 0));
+    const std::size_t total = found.size();
+    if (total > room)
+        found.resize(room);
+    append_entries(found);
+    const std::string most
+        = "the list holds at most " + std::to_string(velmora::kMaxImageEntries) + " entries.";
+    if (room == 0)
+        show_info("No pictures were added: " + most);
+    else if (total > room)
+        show_info("Only " + std::to_string(room) + " of the " + std::to_string(total)
+            + " pictures found were added: " + most);
 }
 
 void TSetupForm::DelEntryButClick()

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QButtonGroup;
@@ -20,6 +21,9 @@ class QWidget;
 class TAboutBox;
 class TLocateForm;
 class TOverlayForm;
+
+// The picture dialog's filters: "All" first, then one per format.
+QStringList picture_filters();
 
 // A frame of radio buttons of which at most one is checked. ItemIndex is the
 // position of the checked button, -1 when none is.
@@ -85,6 +89,9 @@ public:
 
     // Multiple-images panel.
     void AddEntryButClick();
+    // Appends every picture of a chosen folder (and, when asked, of the
+    // folders below it) as entries, sorted by name, without a water edge.
+    void AddFolderButClick();
     void DelEntryButClick();
     void ImageLBoxKeyDown(int key);
     void ImageLBoxDblClick();
@@ -153,6 +160,7 @@ public:
     QListWidget* ImageLBox = nullptr;
     QLabel* NumImagesLab = nullptr;
     QPushButton* AddEntryBut = nullptr;
+    QPushButton* AddFolderBut = nullptr;
     QPushButton* DelEntryBut = nullptr;
     QPushButton* DefineEdgeBut = nullptr;
     QCheckBox* DisableReflectionCBox = nullptr;
@@ -186,6 +194,9 @@ public:
     QAction* ImportConfig = nullptr;
 
     QFileDialog* OpenPictureDialog1 = nullptr;
+    // The folder dialog of "Add Folder...", with its sub-folder choice.
+    QFileDialog* OpenFolderDialog1 = nullptr;
+    QCheckBox* SubFoldersCBox = nullptr;
     QFileDialog* OpenDialog1 = nullptr;
     QFileDialog* SaveDialog1 = nullptr;
 
@@ -217,6 +228,8 @@ private:
     bool locate(const std::string& picture, int& pixels, bool& use_bottom);
     // Whether `path` may be written by an export: asks before replacing a file.
     bool may_replace(const std::string& path);
+    // Appends entries for `files` with no water edge, as one added entry.
+    void append_entries(const std::vector<std::string>& files);
     void set_overlay_controls_visible(bool visible);
     void set_adjustment(QSlider* bar, int value);
 

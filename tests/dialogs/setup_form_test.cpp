@@ -6,6 +6,8 @@
 #include "dialogs/wait_form.h"
 #include "display/bitmap_view.h"
 #include "display/main_form.h"
+#include "picture/picture.h"
+#include "picture/qt/platform_codecs.h"
 #include "platform/run_mode.h"
 #include "settings/read_write_ini.h"
 #include "settings/settings.h"
@@ -14,9 +16,11 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -27,6 +31,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSet>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
@@ -266,6 +271,9 @@ TEST_F(SetupFormTest, ShowsEveryControlWithItsCaptionAndHint)
         { f.SelectOverlayBut, "Select...", "Click to select Overlay Image" },
         { f.OverlayLocBut, "Visual...", "Click to specify overlay's properties" },
         { f.AddEntryBut, "Add Entry...", "Add more entry to list." },
+        { f.AddFolderBut, "Add Folder...", "Add every picture of a folder to list." },
+        { f.SubFoldersCBox, "Include sub-folders",
+            "Also add the pictures of every folder inside the chosen one" },
         { f.DelEntryBut, "Delete Entry", "Delete current selected entry" },
         { f.DefineEdgeBut, "Visual...", "Click to Define Water Edge line" },
         { f.DisableReflectionCBox, "Disable Reflection", "" },
@@ -291,9 +299,15 @@ TEST_F(SetupFormTest, ShowsEveryControlWithItsCaptionAndHint)
     EXPECT_EQ(f.ImageLBox->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(f.ImageResCodeRGroup->title(),
         "Max Possible Viewing Size (Note: Will always retain aspect ratio)");
-    for (int i : { 0, 1, 2 })
+    for (int i : { 0, 1, 2, 3 })
         EXPECT_EQ(item(f.ImageResCodeRGroup, i)->text(),
-            (QStringList { "Small (320x200)", "Medium (640x480)", "Large (800x600)" }[i]));
+            (QStringList {
+                "Small (320x200)", "Medium (640x480)", "Large (800x600)", "Fit Screen" }[i]));
+    EXPECT_EQ(item(f.ImageResCodeRGroup, 4), nullptr);
+    // Beside "Add Entry...", alike.
+    EXPECT_EQ(f.AddFolderBut->parent(), f.AddEntryBut->parent());
+    EXPECT_EQ(f.AddFolderBut->width(), f.AddEntryBut->width());
+    EXPECT_EQ(f.AddFolderBut->x(), f.AddEntryBut->x());
     EXPECT_EQ(item(f.DisplayTypeRG, 1)->text(), "Multiple-Images Mode");
     EXPECT_EQ(f.PopupMenu1->actions(), (QList<QAction*> { f.ExportConfig, f.ImportConfig }));
     EXPECT_EQ(f.ExportConfig->text(), "Save Config As...");
@@ -581,9 +595,10 @@ TEST_F(SetupFormTest, ThePictureDialogOffersEveryFormatAndPreviewsWithTheSaversL
     f.set_file_dialog_runner({}); // the real dialog, shown modally
     click(f.SelectImageBut);
     EXPECT_EQ(filters,
-        (QStringList { "All (*.gif;*.jpeg;*.jpg;*.bmp;*.ico;*.emf;*.wmf)", "GIF Image (*.gif)",
-            "JPEG Image File (*.jpeg)", "JPEG Image File (*.jpg)", "Bitmaps (*.bmp)",
-            "Icons (*.ico)", "Enhanced Metafiles (*.emf)", "Metafiles (*.wmf)" }));
+        (QStringList { "All (*.gif;*.jpeg;*.jpg;*.bmp;*.ico;*.emf;*.wmf;*.png;*.webp;*.tif;*.tiff)",
+            "GIF Image (*.gif)", "JPEG Image File (*.jpeg)", "JPEG Image File (*.jpg)",
+            "Bitmaps (*.bmp)", "Icons (*.ico)", "Enhanced Metafiles (*.emf)", "Metafiles (*.wmf)",
+            "PNG Image (*.png)", "WebP Image (*.webp)", "TIFF Image (*.tif *.tiff)" }));
     EXPECT_TRUE(listed);
     EXPECT_EQ(preview, "400 x 300");
     EXPECT_FALSE(f.isHidden());
@@ -742,6 +757,149 @@ TEST_F(SetupFormTest, TheListScrollsSidewaysOverItsWidestName)
     QCoreApplication::processEvents();
     EXPECT_EQ(f.ImageLBox->horizontalScrollBar()->maximum(), 0);
     EXPECT_EQ(f.NumImagesLab->text(), "1");
+}
+
+// Pictures of several formats, other files and nested folders.
+fs::path make_holiday_tree(const fs::path& root)
+{
+    fs::create_directories(root / "sub" / "deeper");
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(qRgb(20, 90, 160));
+    for (const char* name :
+        { "b-sea.png", "A-beach.JPG", "c-boat.bmp", "sub/d-dune.jpg", "sub/deeper/e-gull.webp" })
+        image.save(QString::fromStdString((root / name).string()));
+    for (const char* other : { "notes.txt", "raw.xyz", "sub/list.txt" })
+        std::ofstream(root / other) << "not a picture";
+    return root;
+}
+
+TEST_F(SetupFormTest, AddFolderAppendsItsPicturesByNameWithoutWaterEdges)
+{
+    const fs::path tree = make_holiday_tree(folder / "holiday");
+    const std::vector<std::string> top = { "A-beach.JPG", "b-sea.png", "c-boat.bmp" };
+    std::vector<std::string> all = top;
+    all.insert(all.end(), { "sub/d-dune.jpg", "sub/deeper/e-gull.webp" });
+    for (const auto& [sub_folders, added] : { std::pair { false, top }, std::pair { true, all } }) {
+        SCOPED_TRACE(sub_folders);
+        write_ini("MultipleMode=True\nNumMultipleImages=1\nImageNumber_01=" + lake
+            + "\nImageShiftNumber_01=7\n");
+        TSetupForm& f = open();
+        f.set_file_dialog_runner({}); // the real dialog: tick the box, open the folder, choose
+        bool box_shown = false;
+        when_shown<QFileDialog>([&, sub = sub_folders](QFileDialog* dialog) {
+            auto* box = dialog->findChild<QCheckBox*>(QStringLiteral("SubFoldersCBox"));
+            box_shown = box->isVisible();
+            if (box->isChecked() != sub)
+                click_box(box);
+            dialog->setDirectory(QString::fromStdString(tree.string()));
+            click(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open));
+        });
+        click(f.AddFolderBut);
+        EXPECT_TRUE(box_shown);
+        EXPECT_EQ(messages, std::vector<std::string> {});
+        std::vector<velmora::ImageEntry> expected { { lake, 7, false } };
+        QStringList shown { QString::fromStdString(lake) };
+        for (const std::string& name : added) {
+            expected.push_back({ (tree / name).string(), 0, false });
+            shown.push_back(QString::fromStdString((tree / name).string()));
+        }
+        const int count = static_cast<int>(expected.size());
+        ASSERT_EQ(f.ImageLBox->count(), count);
+        int widest = 0;
+        for (int i = 0; i < count; ++i) {
+            EXPECT_EQ(f.ImageLBox->item(i)->text(), shown[i]);
+            widest = std::max(widest, f.ImageLBox->fontMetrics().horizontalAdvance(shown[i]));
+        }
+        EXPECT_EQ(settings().Images, expected);
+        EXPECT_EQ(f.NumImagesLab->text(), QString::number(count));
+        EXPECT_EQ(f.list_extent(), widest);
+        EXPECT_EQ(f.ImageLBox->selectedItems(), QList { f.ImageLBox->item(count - 1) });
+        EXPECT_TRUE(f.changed());
+        // One entry per picture in the file, read back as shown.
+        ASSERT_EQ(apply(), "Current Configuration saved as defaults.");
+        settings() = Settings {};
+        velmora::read_settings("");
+        EXPECT_EQ(settings().Images, expected);
+    }
+}
+
+TEST_F(SetupFormTest, AddFolderSaysWhyItAddedNothing)
+{
+    const fs::path tree = make_holiday_tree(folder / "holiday");
+    const std::string notes = (folder / "notes").string();
+    fs::create_directories(folder / "notes/inner");
+    std::ofstream(folder / "notes/inner/a.txt") << "text";
+    const std::string gone = (folder / "gone").string();
+    struct Case {
+        std::string answer; // empty: cancelled
+        bool sub_folders;
+        int entries; // in the list before
+        std::vector<std::string> messages;
+    };
+    const int most = velmora::kMaxImageEntries;
+    const Case cases[] = {
+        { "", true, 1, {} },
+        { notes, false, 1, { "No pictures found in folder \"" + notes + "\"." } },
+        { notes, true, 1, { "No pictures found in folder \"" + notes + "\" or its sub-folders." } },
+        { gone, false, 1, { "Folder \"" + gone + "\" cannot be read!" } },
+        { lake, true, 1, { "Folder \"" + lake + "\" cannot be read!" } },
+        // The file reads no more entries back: none are added.
+        { tree.string(), false, most,
+            { "No pictures were added: the list holds at most 10000 entries." } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer + (c.sub_folders ? " and below" : ""));
+        write_ini("MultipleMode=True\nNumMultipleImages=" + std::to_string(c.entries) + "\n");
+        TSetupForm& f = open();
+        f.SubFoldersCBox->setChecked(c.sub_folders);
+        answer_file_dialog(c.answer);
+        click(f.AddFolderBut);
+        EXPECT_EQ(messages, c.messages);
+        EXPECT_EQ(f.ImageLBox->count(), c.entries);
+        EXPECT_EQ(settings().NumMultipleImages, c.entries);
+        EXPECT_FALSE(f.changed());
+    }
+}
+
+// Every viewing size, the screen's own too, is its item's index.
+TEST_F(SetupFormTest, EveryViewingSizeIsSavedAndShownAgain)
+{
+    for (int size : { 3, 0, 1, 2 }) {
+        SCOPED_TRACE(size);
+        write_ini("ImageFileName=" + lake + "\nImageResCode=" + std::to_string((size + 1) % 4));
+        click_box(item(open().ImageResCodeRGroup, size));
+        EXPECT_EQ(settings().ImageResCode, size);
+        EXPECT_TRUE(form->changed());
+        ASSERT_EQ(apply(), "Current Configuration saved as defaults.");
+        settings() = Settings {};
+        EXPECT_EQ(open().ImageResCodeRGroup->ItemIndex(), size);
+    }
+}
+
+// The picture dialog's filters name exactly the formats the loader reads.
+TEST(PictureFilters, NameExactlyTheFormatsThePictureLoaderReads)
+{
+    velmora::register_platform_codecs();
+    const auto patterns = [](QString filter) {
+        filter = filter.section('(', -1).section(')', 0, 0).replace(';', ' ');
+        const QStringList split = filter.split(' ', Qt::SkipEmptyParts);
+        return QSet<QString>(split.begin(), split.end());
+    };
+    const QStringList filters = picture_filters();
+    const QSet<QString> all = patterns(filters.first());
+    QSet<QString> each;
+    for (const QString& filter : filters.mid(1))
+        each += patterns(filter);
+    EXPECT_EQ(all, each);
+    QStringList extensions { "jpe", "txt", "xyz" };
+    for (const QByteArray& format : QImageReader::supportedImageFormats())
+        extensions.push_back(QString::fromLatin1(format));
+    for (const QString& pattern : all)
+        extensions.push_back(pattern.mid(2));
+    for (const QString& extension : extensions)
+        EXPECT_EQ(velmora::has_picture_decoder("picture." + extension.toStdString()),
+            all.contains("*." + extension))
+            << extension.toStdString();
 }
 
 // ---------------------------------------------------------------------------
