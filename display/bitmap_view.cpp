@@ -2,9 +2,11 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QtEndian>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -16,12 +18,22 @@ constexpr int kBandBytes = 256 * 1024;
 // Pixels [x0, x0 + width) of a 24-bit row (blue, green, red bytes) as
 // 0xFFRRGGBB words: the layout of QImage::Format_RGB32, which the window's
 // backing store has on a true-colour screen, so drawing the band is a copy.
+// Read as a little-endian word, a pixel's three bytes and the next one are
+// exactly that word once the top byte is set; the last pixel of the row is
+// read byte by byte, so no byte past the row is touched.
 void to_rgb32(const std::uint8_t* from, int x0, int width, QRgb* to)
 {
     from += static_cast<std::size_t>(x0) * 3;
-    for (int x = 0; x < width; ++x, from += 3)
-        to[x] = 0xFF000000u | (static_cast<QRgb>(from[2]) << 16) | (static_cast<QRgb>(from[1]) << 8)
-            | from[0];
+    if (width <= 0)
+        return;
+    const int last = width - 1;
+    for (int x = 0; x < last; ++x, from += 3) {
+        std::uint32_t word;
+        std::memcpy(&word, from, 4);
+        to[x] = qFromLittleEndian(word) | 0xFF000000u;
+    }
+    to[last] = 0xFF000000u | (static_cast<QRgb>(from[2]) << 16) | (static_cast<QRgb>(from[1]) << 8)
+        | from[0];
 }
 
 } // namespace
