@@ -415,7 +415,9 @@ void TMainForm::build_once(const std::string& file_name, int water_edge)
     built_for_.reset();
     cover_screen();
     Settings& record = velmora::settings();
-    if (hosted()) {
+    // Fit Screen fits the host's window as it fits a screen, whatever its
+    // size: it is kept.
+    if (hosted() && wanted_res_code_ != velmora::kFitScreenResCode) {
         // A host's window may be far smaller than a screen (a settings
         // window's preview): a smaller viewing size shows the whole scene
         // there instead of its middle. Only this run's record changes.

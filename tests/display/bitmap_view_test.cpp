@@ -61,7 +61,7 @@ TEST(BitmapViewTest, ShowsTheBitmapsOwnPixelsAndBlackBeyondThem)
 
 TEST(BitmapViewTest, ShowsBlackWithoutATrueColourBitmap)
 {
-    Bitmap indexed(8, 8, velmora::PixelFormat::pf8bit);
+    const Bitmap indexed(8, 8, velmora::PixelFormat::pf8bit);
     const Bitmap none;
     for (const Bitmap* bitmap : { &indexed, &none, static_cast<const Bitmap*>(nullptr) }) {
         BitmapView view(bitmap);
