@@ -5,10 +5,8 @@
 
 #include <algorithm>
 #include <csetjmp>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <sys/mman.h>
 #include <vector>
 
 extern "C" {
@@ -179,30 +177,6 @@ namespace {
         }
     }
 
-    // A photograph of tens of megapixels is decoded into fresh memory (the C
-    // library maps every block of 32 MiB or more anew), which the kernel
-    // hands over one 4 KiB page at a time: a fault and a cleared page each,
-    // 17,600 for 24 megapixels. On a virtual machine those faults and the
-    // page-table walks of the decoder's writes cost as much as the decoding
-    // itself. Asking for 2 MiB pages over the whole 2 MiB blocks of the
-    // bitmap's memory takes that down to a few dozen faults, before any row
-    // is written; a kernel without huge pages keeps giving small ones.
-    constexpr std::size_t kHugePageBytes = std::size_t { 2 } << 20;
-    constexpr std::size_t kHugePagesFrom = std::size_t { 32 } << 20;
-
-    void ask_for_huge_pages(Bitmap& bitmap)
-    {
-        const std::size_t bytes
-            = static_cast<std::size_t>(bitmap.stride()) * static_cast<std::size_t>(bitmap.height());
-        if (bytes < kHugePagesFrom)
-            return;
-        const auto start = reinterpret_cast<std::uintptr_t>(bitmap.bits());
-        const std::uintptr_t first = (start + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
-        const std::uintptr_t last = (start + bytes) / kHugePageBytes * kHugePageBytes;
-        if (last > first)
-            ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-    }
-
 } // namespace
 
 Bitmap decode_jpeg(const std::uint8_t* data, std::size_t size)
@@ -235,7 +209,6 @@ Bitmap decode_jpeg(const std::uint8_t* data, std::size_t size)
     // decoded rows reach them, so a damaged file costs memory for the rows it
     // really holds, and a good one is decoded in place, with no second copy.
     Bitmap bitmap = Bitmap::for_overwrite(width, height, PixelFormat::pf24bit);
-    ask_for_huge_pages(bitmap);
     const bool inverted = d.cinfo.saw_Adobe_marker != FALSE;
     // CMYK rows are decoded into one band and turned into colours from there.
     std::vector<unsigned char> band(cmyk ? row_bytes * kBandRows : 0);
