@@ -7,6 +7,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -14,6 +17,32 @@ namespace {
 // enough to stay in the cache between the conversion and the drawing, and
 // the whole of what the view keeps between paints.
 constexpr int kBandBytes = 256 * 1024;
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Four pixels at a time: their 12 bytes spread into four words by one byte
+// shuffle, the top bytes set. Each load reads 16 bytes, so it stops while 6
+// pixels (18 bytes) remain; returns the pixels done.
+__attribute__((target("ssse3"))) int to_rgb32_by_fours(
+    const std::uint8_t* from, int width, QRgb* to)
+{
+    const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    int x = 0;
+    for (; x + 6 <= width; x += 4) {
+        const __m128i bytes = _mm_loadu_si128(
+            reinterpret_cast<const __m128i*>(from + static_cast<std::size_t>(x) * 3));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + x),
+            _mm_or_si128(_mm_shuffle_epi8(bytes, spread), opaque));
+    }
+    return x;
+}
+
+bool has_byte_shuffle()
+{
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
+}
+#endif
 
 // Pixels [x0, x0 + width) of a 24-bit row (blue, green, red bytes) as
 // 0xFFRRGGBB words: the layout of QImage::Format_RGB32, which the window's
@@ -26,12 +55,18 @@ void to_rgb32(const std::uint8_t* from, int x0, int width, QRgb* to)
     from += static_cast<std::size_t>(x0) * 3;
     if (width <= 0)
         return;
+    int x = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (has_byte_shuffle())
+        x = to_rgb32_by_fours(from, width, to);
+#endif
     const int last = width - 1;
-    for (int x = 0; x < last; ++x, from += 3) {
+    for (; x < last; ++x) {
         std::uint32_t word;
-        std::memcpy(&word, from, 4);
+        std::memcpy(&word, from + static_cast<std::size_t>(x) * 3, 4);
         to[x] = qFromLittleEndian(word) | 0xFF000000u;
     }
+    from += static_cast<std::size_t>(last) * 3;
     to[last] = 0xFF000000u | (static_cast<QRgb>(from[2]) << 16) | (static_cast<QRgb>(from[1]) << 8)
         | from[0];
 }
