@@ -211,8 +211,9 @@ TEST_F(HostedFormTest, FramesMadePerTickOnALargeHostAreTheFramesOfAStrip)
     const QSize host(3840, 2160);
     TMainForm& f = start(host);
     ASSERT_EQ(f.FramesBuilt(), 15);
-    ASSERT_EQ(f.frames().built, 0) << "no strip is held for an area this large: "
-                                   << f.scene().area.width() << " x " << f.scene().area.height();
+    ASSERT_EQ(f.frames().built, 0)
+        << "no strip is held for an area this large: " << f.scene().area.width() << " x "
+        << f.scene().area.height();
     velmora::Settings s = velmora::settings();
     const std::optional<velmora::BuiltScene> expected
         = velmora::build_scene(s.ImageFileName, s.ShiftPixels, s, host.width(), host.height(), {});
