@@ -1,11 +1,13 @@
 // The saver while it shows: the display form with a real window on an X
-// server (bench/run starts an Xvfb for it), the large viewing size and a
-// 50 ms animation interval. For 20 seconds it counts the reflection area's
-// paints (frames actually shown) and the processor time the process takes,
-// and compares the resident memory while showing with the process before
-// the scene was built.
+// server (bench/run starts an Xvfb for it), the large viewing size (or
+// another, ImageResCode) and a 50 ms animation interval. For 20 seconds it
+// counts the reflection area's paints (frames actually shown) and the
+// processor time the process takes, and compares the resident memory while
+// showing with the process before the scene was built. With Fit Screen (3)
+// the lines name the screen's size and say whether the reflection frames are
+// held in a strip or made per tick, and the process's peak memory is added.
 //
-//   velmora_show_bench PICTURE [SECONDS]
+//   velmora_show_bench PICTURE [SECONDS [RESCODE]]
 //
 // Prints "SHOW|figure|ours|reference|ratio|target|met?" lines for bench/run.
 
@@ -17,6 +19,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QScreen>
+#include <QSize>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
@@ -52,22 +56,33 @@ double cpu_seconds()
         + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-long long resident_bytes()
+// VmRSS (now) or VmHWM (the peak so far) of this process, in bytes.
+long long resident_bytes(const char* field = "VmRSS:")
 {
     std::ifstream status("/proc/self/status");
     std::string key;
     long long kib = 0;
     while (status >> key)
-        if (key == "VmRSS:" && status >> kib)
+        if (key == field && status >> kib)
             return kib * 1024;
     return 0;
 }
 
+double mib(double bytes)
+{
+    return bytes / 1048576.0;
+}
+
 void line(const std::string& figure, const std::string& ours, const std::string& reference,
-    const std::string& ratio, const std::string& target, bool met)
+    const std::string& ratio, const std::string& target, const char* met)
 {
     std::printf("SHOW|%s|%s|%s|%s|%s|%s\n", figure.c_str(), ours.c_str(), reference.c_str(),
-        ratio.c_str(), target.c_str(), met ? "yes" : "**no**");
+        ratio.c_str(), target.c_str(), met);
+}
+
+const char* verdict(bool met)
+{
+    return met ? "yes" : "**no**";
 }
 
 } // namespace
@@ -75,11 +90,12 @@ void line(const std::string& figure, const std::string& ours, const std::string&
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: velmora_show_bench PICTURE [SECONDS]\n");
+        std::fprintf(stderr, "usage: velmora_show_bench PICTURE [SECONDS [RESCODE]]\n");
         return 2;
     }
     const std::string picture = argv[1];
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 20;
+    const int res_code = argc > 3 ? std::atoi(argv[3]) : 2;
     QApplication app(argc, argv);
     velmora::run_mode = velmora::kConfigure; // a test run: no password, no INI file
     velmora::Settings& s = velmora::settings();
@@ -87,7 +103,7 @@ int main(int argc, char** argv)
     s.SelectedImageIndex = -1;
     s.TestRun = true;
     s.ImageFileName = picture;
-    s.ImageResCode = 2;
+    s.ImageResCode = res_code;
     s.DelayTimeMS = kDelayMs;
     s.NumberOfReflectedImages = 15;
     s.MultipleMode = false;
@@ -97,11 +113,17 @@ int main(int argc, char** argv)
     // window is shown (showing it builds the scene on its first activation).
     auto form = std::make_unique<TMainForm>();
     const long long floor = resident_bytes();
+    // Where growth goes: our own memory (anonymous), library code and fonts
+    // first touched (file pages, shared with other programs), the window's
+    // backing store shared with the X server.
+    const long long floor_anon = resident_bytes("RssAnon:");
+    const long long floor_file = resident_bytes("RssFile:");
+    const long long floor_shared = resident_bytes("RssShmem:");
     form->show();
     QCoreApplication::processEvents();
     if (form->FirstActivation)
         form->FormActivate();
-    if (form->BuildFailed || form->frames().built == 0) {
+    if (form->BuildFailed || form->FramesBuilt() == 0) {
         std::fprintf(stderr, "velmora_show_bench: the scene was not built\n");
         return 1;
     }
@@ -121,29 +143,58 @@ int main(int argc, char** argv)
     const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;
     const double cpu = cpu_seconds() - cpu_start;
     const long long showing = resident_bytes();
+    const double grown_anon = static_cast<double>(resident_bytes("RssAnon:") - floor_anon);
+    const double grown_file = static_cast<double>(resident_bytes("RssFile:") - floor_file);
+    const double grown_shared = static_cast<double>(resident_bytes("RssShmem:") - floor_shared);
     app.removeEventFilter(&counter);
 
     const double cpu_percent = 100.0 * cpu / elapsed;
     const double fps = counter.paints / elapsed;
     const double wanted = 1000.0 / kDelayMs;
-    char a[64], b[64], r[64];
+    const velmora::Bitmap& pic = form->scene().picture;
+    const velmora::Bitmap& area = form->scene().area;
+    const velmora::Bitmap& strip = form->frames().strip;
+    const bool per_tick = form->frames().built == 0;
+    const auto bytes
+        = [](const velmora::Bitmap& b) { return static_cast<double>(b.stride()) * b.height(); };
+    // Per tick there is no strip: the scene holds the picture and the area.
+    const double held = bytes(pic) + (per_tick ? bytes(area) : bytes(strip));
+    const double grown = static_cast<double>(showing - floor);
+    std::string where;
+    if (res_code == 3) {
+        const QSize screen = form->screen()->geometry().size() * form->devicePixelRatioF();
+        where = " (Fit Screen, " + std::to_string(screen.width()) + "x"
+            + std::to_string(screen.height()) + " screen, " + std::to_string(area.width()) + "x"
+            + std::to_string(area.height()) + " area, "
+            + (per_tick ? "frames made per tick)" : "frames in a strip)");
+    }
+    const std::string held_name = per_tick ? "picture + area" : "picture + strip";
+    char a[192], b[96], r[64];
     std::snprintf(a, sizeof a, "%.2f %% of one core", cpu_percent);
     std::snprintf(b, sizeof b, "%.0f s shown", elapsed);
-    line("processor use while showing (Xvfb, 50 ms)", a, b, "", "< 2 %", cpu_percent < 2.0);
+    line("processor use while showing (Xvfb, 50 ms)" + where, a, b, "", "< 2 %",
+        verdict(cpu_percent < 2.0));
     std::snprintf(a, sizeof a, "%.2f frames/s", fps);
     std::snprintf(b, sizeof b, "%.0f frames/s wanted", wanted);
     std::snprintf(r, sizeof r, "%.3f", fps / wanted);
-    line("frames shown per second", a, b, r, ">= 0.95", fps / wanted >= 0.95);
+    line("frames shown per second" + where, a, b, r, ">= 0.95", verdict(fps / wanted >= 0.95));
 
-    const velmora::Bitmap& pic = form->scene().picture;
-    const velmora::Bitmap& strip = form->frames().strip;
-    const double held = static_cast<double>(pic.stride()) * pic.height()
-        + static_cast<double>(strip.stride()) * strip.height();
-    const double grown = static_cast<double>(showing - floor);
-    std::snprintf(a, sizeof a, "%.1f MiB above the form before showing", grown / 1048576.0);
-    std::snprintf(b, sizeof b, "picture + strip %.1f MiB", held / 1048576.0);
+    std::snprintf(a, sizeof a,
+        "%.1f MiB above the form before showing (own %.1f, library and font files %.1f, shared "
+        "with the X server %.1f)",
+        mib(grown), mib(grown_anon), mib(grown_file), mib(grown_shared));
+    std::snprintf(b, sizeof b, "%s %.1f MiB", held_name.c_str(), mib(held));
     std::snprintf(r, sizeof r, "%.2f", grown / held);
-    line("steady memory while showing (window included)", a, b, r, "<= 1.5", grown / held <= 1.5);
+    line("steady memory while showing (window included)" + where, a, b, r, "<= 1.5",
+        verdict(grown / held <= 1.5));
+    if (res_code == 3) {
+        // The peak comes while the picture is decoded, before it is fitted.
+        const long long peak = resident_bytes("VmHWM:");
+        std::snprintf(a, sizeof a, "%.1f MiB peak resident, %.1f MiB above the form", mib(peak),
+            mib(static_cast<double>(peak - floor)));
+        std::snprintf(b, sizeof b, "%s %.1f MiB", held_name.c_str(), mib(held));
+        line("peak memory" + where, a, b, "", "report", "(report)");
+    }
     std::fflush(stdout);
     form->Closing = true;
     form.reset();

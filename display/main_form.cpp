@@ -415,7 +415,9 @@ void TMainForm::build_once(const std::string& file_name, int water_edge)
     built_for_.reset();
     cover_screen();
     Settings& record = velmora::settings();
-    if (hosted()) {
+    // Fit Screen fits the host's window as it fits a screen, whatever its
+    // size: it is kept.
+    if (hosted() && wanted_res_code_ != velmora::kFitScreenResCode) {
         // A host's window may be far smaller than a screen (a settings
         // window's preview): a smaller viewing size shows the whole scene
         // there instead of its middle. Only this run's record changes.
@@ -642,7 +644,14 @@ bool TMainForm::show_frame(int k)
     velmora::Bitmap frame;
     if (!ticking_.frame(k, frame))
         return false;
-    velmora::draw_rect(scene_.area, 0, 0, frame, 0, 0, frame.width(), frame.height());
+    // A frame made now is a fresh bitmap of the area's size: it becomes the
+    // area as it is, instead of being copied in (megabytes per tick on a
+    // large screen).
+    if (frame.width() == scene_.area.width() && frame.height() == scene_.area.height()
+        && frame.pixel_format() == scene_.area.pixel_format())
+        std::swap(scene_.area, frame);
+    else
+        velmora::draw_rect(scene_.area, 0, 0, frame, 0, 0, frame.width(), frame.height());
     return true;
 }
 

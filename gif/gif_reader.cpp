@@ -242,14 +242,21 @@ void TGIFImage::LoadFromMemory(std::span<const std::uint8_t> bytes)
     LoadFromStream(in);
 }
 
+namespace {
+
+    const TGIFSubImage* first_frame(const TGIFImage& image)
+    {
+        for (const auto& f : image.images())
+            if (f->has_image())
+                return f.get();
+        return nullptr;
+    }
+
+} // namespace
+
 Bitmap gif_to_bitmap(const TGIFImage& image, int depth)
 {
-    const TGIFSubImage* frame = nullptr;
-    for (const auto& f : image.images())
-        if (f->has_image()) {
-            frame = f.get();
-            break;
-        }
+    const TGIFSubImage* frame = first_frame(image);
     if (!frame)
         return Bitmap();
     const TGIFColorMap& table = frame->active_color_map();
@@ -295,6 +302,53 @@ Bitmap decode_gif(std::span<const std::uint8_t> bytes, const GIFWarningHandler& 
     image.set_warning_handler(warn);
     image.LoadFromMemory(bytes);
     return gif_to_bitmap(image);
+}
+
+// A photo GIF of 4000 x 2250 is 9 MB of indices: copying them into an 8-bit
+// bitmap first cost a fresh 9 MB (its page faults, a white fill and a copy)
+// on the way to the 24-bit picture every caller of a picture file wants.
+Bitmap gif_to_true_colour(const TGIFImage& image, int depth)
+{
+    const TGIFSubImage* frame = first_frame(image);
+    const bool covers_screen = frame && frame->width() > 0 && frame->height() > 0
+        && frame->width() == image.header().width && frame->height() == image.header().height;
+    if (!covers_screen || depth <= 8 || frame->active_color_map().count() == 0) {
+        Bitmap picture = gif_to_bitmap(image, depth);
+        picture.set_pixel_format(PixelFormat::pf24bit);
+        return picture;
+    }
+    const std::vector<Color>& colors = frame->active_color_map().colors();
+    // Stored bytes of each index, as an 8-bit bitmap turns to 24 bits: an
+    // index past the table is black.
+    std::uint8_t table[256][3] = {};
+    for (std::size_t i = 0; i < 256 && i < colors.size(); ++i) {
+        table[i][0] = static_cast<std::uint8_t>(color_blue(colors[i]));
+        table[i][1] = static_cast<std::uint8_t>(color_green(colors[i]));
+        table[i][2] = static_cast<std::uint8_t>(color_red(colors[i]));
+    }
+    try {
+        Bitmap picture
+            = Bitmap::for_overwrite(frame->width(), frame->height(), PixelFormat::pf24bit);
+        picture.set_palette(colors);
+        const auto w = static_cast<std::size_t>(frame->width());
+        for (int y = 0; y < frame->height(); ++y) {
+            const std::uint8_t* from = frame->data().data() + static_cast<std::size_t>(y) * w;
+            std::uint8_t* to = picture.row(y);
+            for (std::size_t x = 0; x < w; ++x, to += 3)
+                std::memcpy(to, table[from[x]], 3);
+        }
+        return picture;
+    } catch (const std::bad_alloc&) {
+        throw GIFException("GIF image too large");
+    }
+}
+
+Bitmap decode_gif_true_colour(std::span<const std::uint8_t> bytes, const GIFWarningHandler& warn)
+{
+    TGIFImage image;
+    image.set_warning_handler(warn);
+    image.LoadFromMemory(bytes);
+    return gif_to_true_colour(image);
 }
 
 } // namespace velmora

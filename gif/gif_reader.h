@@ -25,4 +25,13 @@ Bitmap gif_to_bitmap(const TGIFImage& image, int depth = display_depth());
 // Decodes a GIF held in memory to the first frame's bitmap.
 Bitmap decode_gif(std::span<const std::uint8_t> bytes, const GIFWarningHandler& warn = {});
 
+// The first frame in 24 bits: exactly what gif_to_bitmap gives, turned to
+// 24 bits (the palette kept with it), but a frame that covers the screen
+// goes straight from its indices to colours, without an 8-bit copy.
+Bitmap gif_to_true_colour(const TGIFImage& image, int depth = display_depth());
+
+// Decodes a GIF held in memory to the first frame in 24 bits.
+Bitmap decode_gif_true_colour(
+    std::span<const std::uint8_t> bytes, const GIFWarningHandler& warn = {});
+
 } // namespace velmora

@@ -1,10 +1,12 @@
 #include "imaging/bitmap.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
+#include <sys/mman.h>
 
 namespace velmora {
 
@@ -101,6 +103,28 @@ namespace {
         }
     }
 
+    // A photograph of tens of megapixels is decoded into fresh memory (the C
+    // library maps every block of 32 MiB or more anew), which the kernel
+    // hands over one 4 KiB page at a time: a fault and a cleared page each,
+    // 17,600 for 24 megapixels. On a virtual machine those faults and the
+    // page-table walks of the writes cost as much as the decoding itself.
+    // Asking for 2 MiB pages over the whole 2 MiB blocks of untouched memory
+    // takes that down to a few dozen faults; a kernel without huge pages
+    // keeps giving small ones.
+    constexpr std::size_t kHugePageBytes = std::size_t { 2 } << 20;
+    constexpr std::size_t kHugePagesFrom = std::size_t { 32 } << 20;
+
+    void ask_for_huge_pages(std::uint8_t* memory, std::size_t bytes)
+    {
+        if (bytes < kHugePagesFrom)
+            return;
+        const auto start = reinterpret_cast<std::uintptr_t>(memory);
+        const std::uintptr_t first = (start + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
+        const std::uintptr_t last = (start + bytes) / kHugePageBytes * kHugePageBytes;
+        if (last > first)
+            ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    }
+
 } // namespace
 
 Bitmap::Bitmap(int width, int height, PixelFormat format)
@@ -117,6 +141,8 @@ Bitmap Bitmap::for_overwrite(int width, int height, PixelFormat format)
     bitmap.height_ = std::max(height, 0);
     bitmap.stride_ = stride_for(bitmap.width_, format);
     bitmap.data_.resize(buffer_size(bitmap.stride_, bitmap.height_));
+    // Before any byte is written: a page once touched stays small.
+    ask_for_huge_pages(bitmap.data_.data(), bitmap.data_.size());
     // The padding at the end of each row is never a pixel: zero it, so that
     // no byte of the buffer stays unset once the pixels are written.
     const std::size_t row_bytes = static_cast<std::size_t>(bitmap.width_)

@@ -34,7 +34,11 @@ namespace {
         static std::map<std::string, PictureDecoder> table {
             { "jpg", load_oriented_jpeg_file },
             { "jpeg", load_oriented_jpeg_file },
-            { "gif", decode_gif_file },
+            // Every picture is shown in 24 bits: a GIF goes there directly.
+            { "gif",
+                [](const std::string& path) {
+                    return decode_gif_true_colour(read_picture_file(path));
+                } },
         };
         return table;
     }

@@ -198,3 +198,41 @@ TEST_F(HostedFormTest, CommandLineOverridesApplyOnTopOfTheSettingsInMemory)
 }
 
 } // namespace
+
+namespace {
+
+// On a host as large as a 3840 x 2160 screen, Fit Screen makes a reflection
+// area whose strip would pass its memory bound: the frames are made as they
+// are shown, and every one is the frame a strip would hold.
+TEST_F(HostedFormTest, FramesMadePerTickOnALargeHostAreTheFramesOfAStrip)
+{
+    velmora::settings().ImageResCode = 3;
+    velmora::settings().NumberOfReflectedImages = 15;
+    const QSize host(3840, 2160);
+    TMainForm& f = start(host);
+    ASSERT_EQ(f.FramesBuilt(), 15);
+    ASSERT_EQ(f.frames().built, 0)
+        << "no strip is held for an area this large: " << f.scene().area.width() << " x "
+        << f.scene().area.height();
+    velmora::Settings s = velmora::settings();
+    const std::optional<velmora::BuiltScene> expected
+        = velmora::build_scene(s.ImageFileName, s.ShiftPixels, s, host.width(), host.height(), {});
+    ASSERT_TRUE(expected);
+    const velmora::Bitmap& strip = expected->frames.strip;
+    const int w = expected->scene.area.width();
+    const int h = expected->scene.area.height();
+    ASSERT_EQ(expected->frames.built, 15);
+    ASSERT_EQ(f.scene().area.width(), w);
+    ASSERT_EQ(f.scene().area.height(), h);
+    // Round the cycle and into the next: the area always shows the frame
+    // that was due, whole.
+    for (int tick = 0; tick < 17; ++tick) {
+        const int k = f.CurrentFrame;
+        f.Timer1Timer();
+        velmora::Bitmap want(w, h);
+        velmora::draw_rect(want, 0, 0, strip, (k - 1) * w, 0, w, h);
+        ASSERT_TRUE(f.scene().area == want) << "frame " << k;
+    }
+}
+
+} // namespace

@@ -5,7 +5,9 @@
 #include "picture/picture.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 
 using namespace velmora;
 using namespace velmora::test;
@@ -475,4 +477,51 @@ TEST(GIFReader, PictureFilesNamedGifInAnyCaseLoadThroughTheReader)
                 ASSERT_EQ(loaded.pixel(x, y), direct.pixel(x, y)) << name << " " << x << "," << y;
         std::filesystem::remove(copy);
     }
+}
+
+// Straight to 24 bits gives exactly the 8-bit first frame turned to 24 bits,
+// for frames covering the screen (the direct way) and all others.
+TEST(GIFReader, TrueColourFirstFrameIsTheEightBitOneTurned)
+{
+    const auto good_codes = pack_codes(2,
+        { { 4, 3 }, { 0, 3 }, { 1, 3 }, { 2, 3 }, { 4, 4 }, { 3, 3 }, { 3, 3 }, { 2, 3 }, { 4, 4 },
+            { 1, 3 }, { 0, 3 }, { 5, 3 } });
+    Bytes short_table = gif_header(4, 2, 1); // indices 2 and 3 are past its two colours
+    append(short_table, descriptor(0, 0, 4, 2));
+    append(short_table, good_codes);
+    short_table.push_back(0x3B);
+    Bytes local = gif_header(4, 2);
+    append(local, descriptor(0, 0, 4, 2, 0x81));
+    append(local, { 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120 });
+    append(local, good_codes);
+    local.push_back(0x3B);
+    Bytes small_frame = gif_header(5, 4);
+    append(small_frame, descriptor(2, 1, 2, 2));
+    append(
+        small_frame, pack_codes(2, { { 4, 3 }, { 2, 3 }, { 3, 3 }, { 3, 3 }, { 2, 4 }, { 5, 4 } }));
+    small_frame.push_back(0x3B);
+
+    std::vector<std::pair<std::string, Bytes>> files { { "global table", good_gif() },
+        { "short table", short_table }, { "local table", local }, { "small frame", small_frame } };
+    for (const auto& entry :
+        std::filesystem::directory_iterator(std::string(VELMORA_TEST_DATA) + "/gif/peer")) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        files.emplace_back(entry.path().filename().string(),
+            Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+    }
+    for (const auto& [name, bytes] : files)
+        for (const int depth : { 24, 8 }) {
+            SCOPED_TRACE(name + " at " + std::to_string(depth) + " bits");
+            TGIFImage image;
+            try {
+                image.LoadFromMemory(bytes);
+            } catch (const GIFException&) {
+                continue; // a file the reader refuses has no frame to compare
+            }
+            Bitmap expected = gif_to_bitmap(image, depth);
+            expected.set_pixel_format(PixelFormat::pf24bit);
+            const Bitmap got = gif_to_true_colour(image, depth);
+            EXPECT_EQ(got.pixel_format(), PixelFormat::pf24bit);
+            EXPECT_TRUE(got == expected);
+        }
 }
