@@ -8,15 +8,6 @@ namespace velmora {
 
 namespace {
 
-    int integer_value(const std::string& name, const std::string& value)
-    {
-        try {
-            return parse_integer(value);
-        } catch (const Error&) {
-            throw Error(name + " needs a whole number, not '" + value + "'");
-        }
-    }
-
     int size_code(const std::string& value)
     {
         if (value == "small")
@@ -31,6 +22,15 @@ namespace {
     }
 
 } // namespace
+
+int switch_integer(const std::string& name, const std::string& value)
+{
+    try {
+        return parse_integer(value);
+    } catch (const Error&) {
+        throw Error(name + " needs a whole number, not '" + value + "'");
+    }
+}
 
 bool read_setting_override(
     const std::vector<std::string>& args, std::size_t& i, SettingOverrides& out)
@@ -50,14 +50,14 @@ bool read_setting_override(
     };
     for (const auto& [name, field] : integers) {
         if (arg == name) {
-            out.*field = integer_value(arg, value());
+            out.*field = switch_integer(arg, value());
             return true;
         }
     }
     if (arg == "--picture") {
         out.picture = value();
     } else if (arg == "--edge") {
-        const int edge = integer_value(arg, value());
+        const int edge = switch_integer(arg, value());
         if (edge < 0)
             throw Error("--edge must be 0 or more");
         out.edge = edge;

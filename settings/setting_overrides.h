@@ -16,7 +16,7 @@ namespace velmora {
 struct SettingOverrides {
     std::optional<std::string> picture; // --picture FILE
     std::optional<int> edge; // --edge N
-    std::optional<int> size; // --size small|medium|large, as ImageResCode
+    std::optional<int> size; // --size small|medium|large|fit, as ImageResCode
     std::optional<int> frames; // --frames N
     std::optional<int> brightness; // --brightness N
     std::optional<int> wave_shape; // --wave-shape N
@@ -26,6 +26,10 @@ struct SettingOverrides {
 
     bool operator==(const SettingOverrides&) const = default;
 };
+
+// The whole number a switch was given; throws velmora::Error ("NAME needs a
+// whole number, not 'VALUE'") for anything else.
+int switch_integer(const std::string& name, const std::string& value);
 
 // Reads the override switch at args[i] into `out`. Answers false, changing
 // nothing, when args[i] is not one of the switches above. A switch that takes

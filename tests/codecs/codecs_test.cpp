@@ -1,4 +1,5 @@
 #include "base/error.h"
+#include "codecs/f_pictures.h"
 #include "picture/picture.h"
 #include "picture/qt/metafile_codecs.h"
 #include "picture/qt/platform_codecs.h"
@@ -18,22 +19,15 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-const std::string kPictures = std::string(VELMORA_TEST_DATA) + "/pictures/";
-const Color kRed = make_color(255, 0, 0);
-const Color kBlue = make_color(0, 0, 255);
+using test::bytes_of;
+using test::kPictures;
+constexpr Color kRed = test::kFRed;
+constexpr Color kBlue = test::kFBlue;
 const Color kWhite = make_color(255, 255, 255);
 
-Bytes bytes_of(const std::string& name)
-{
-    std::ifstream in(kPictures + name, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
-}
-
-// The F of the test pictures: red strokes on blue over 6 x 5 cells.
 Color f_colour(int x, int y, int width, int height)
 {
-    static const char* const cells[] = { ".FFFF.", ".F....", ".FFF..", ".F....", ".F...." };
-    return cells[y * 5 / height][x * 6 / width] == 'F' ? kRed : kBlue;
+    return test::f_cell(x, y, width, height) ? kRed : kBlue;
 }
 
 // Every pixel (for raster files) must be exactly the F's colour.

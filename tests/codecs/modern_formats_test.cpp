@@ -1,4 +1,5 @@
 #include "base/error.h"
+#include "codecs/f_pictures.h"
 #include "picture/exif_orientation.h"
 #include "picture/jpeg_decoder.h"
 #include "picture/picture.h"
@@ -18,22 +19,12 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-const std::string kPictures = std::string(VELMORA_TEST_DATA) + "/pictures/";
-const Color kRed = make_color(255, 0, 0);
-const Color kBlue = make_color(0, 0, 255);
+using test::bytes_of;
+using test::f_cell;
+using test::kPictures;
+constexpr Color kRed = test::kFRed;
+constexpr Color kBlue = test::kFBlue;
 const Color kBlack = make_color(0, 0, 0);
-
-Bytes bytes_of(const std::string& name)
-{
-    std::ifstream in(kPictures + name, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
-}
-
-bool f_cell(int x, int y, int width, int height)
-{
-    static const char* const cells[] = { ".FFFF.", ".F....", ".FFF..", ".F....", ".F...." };
-    return cells[y * 5 / height][x * 6 / width] == 'F';
-}
 
 // Every pixel, within `tolerance` per channel: red on the F, else `ground`.
 void expect_f(const Bitmap& b, Color ground, int tolerance, const std::string& what)

@@ -29,20 +29,10 @@ using velmora::Color;
 using velmora::make_color;
 using velmora::Settings;
 
-constexpr Color kBackground = make_color(0, 128, 255);
-constexpr Color kHull = make_color(200, 30, 30);
-constexpr Color kMast = make_color(250, 250, 20);
-
-// A boat: background, a hull across the middle of the lower half, a mast in
-// the upper left quarter only, so that a mirror shows.
-Bitmap boat(int w, int h)
-{
-    Bitmap b(w, h);
-    b.fill(kBackground);
-    b.fill_rect(w / 4, h / 2, w * 3 / 4, h, kHull);
-    b.fill_rect(w / 4, 0, w / 2, h / 2, kMast);
-    return b;
-}
+using velmora::test::boat;
+constexpr Color kBackground = velmora::test::kBoatBackground;
+constexpr Color kHull = velmora::test::kBoatHull;
+constexpr Color kMast = velmora::test::kBoatMast;
 
 Color color_of(const QImage& image, QPoint p)
 {

@@ -1,5 +1,6 @@
 #include "dialogs/xoverlay_form.h"
 #include "scene/global_bitmaps.h"
+#include "scene/test_pictures.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -14,20 +15,10 @@ using velmora::Bitmap;
 using velmora::Color;
 using velmora::make_color;
 
-constexpr Color kBackground = make_color(0, 128, 255);
-constexpr Color kHull = make_color(200, 30, 30);
-constexpr Color kMast = make_color(250, 250, 20);
-
-// A boat of w x h pixels: background, a hull in the lower half, a mast in
-// the upper left quarter.
-Bitmap boat(int w, int h)
-{
-    Bitmap b(w, h);
-    b.fill(kBackground);
-    b.fill_rect(w / 4, h / 2, w * 3 / 4, h, kHull);
-    b.fill_rect(w / 4, 0, w / 2, h / 2, kMast);
-    return b;
-}
+using velmora::test::boat;
+constexpr Color kBackground = velmora::test::kBoatBackground;
+constexpr Color kHull = velmora::test::kBoatHull;
+constexpr Color kMast = velmora::test::kBoatMast;
 
 Color shown_at(QWidget& widget, QPoint p)
 {

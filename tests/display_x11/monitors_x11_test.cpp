@@ -6,6 +6,7 @@
 // screens; the offscreen tests in tests/monitors cover monitors of one
 // desktop.)
 
+#include "display_x11/support.h"
 #include "picture/qt/platform_codecs.h"
 #include "scene/scene.h"
 #include "settings/read_write_ini.h"
@@ -62,36 +63,9 @@ pid_t spawn(const std::vector<std::string>& args)
     return failed ? -1 : pid;
 }
 
-std::optional<int> wait_for_exit(pid_t pid, std::chrono::milliseconds limit)
-{
-    const auto end = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        if (std::chrono::steady_clock::now() >= end)
-            return std::nullopt;
-        std::this_thread::sleep_for(20ms);
-    }
-}
-
-void stop(pid_t pid)
-{
-    if (pid <= 0)
-        return;
-    kill(pid, SIGTERM);
-    if (!wait_for_exit(pid, 3s)) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-    }
-}
-
-Bitmap crop(const Bitmap& b, int x, int y, int w, int h)
-{
-    Bitmap out(w, h);
-    velmora::draw_rect(out, 0, 0, b, x, y, w, h);
-    return out;
-}
+using velmora::test::crop;
+using velmora::test::stop;
+using velmora::test::wait_for_exit;
 
 class MonitorsX11Test : public ::testing::Test {
 protected:

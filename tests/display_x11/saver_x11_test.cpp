@@ -1,6 +1,7 @@
 // The saver end to end: the real program on a private X server, its screen
 // read back pixel by pixel and compared with the scene the core computes.
 
+#include "display_x11/support.h"
 #include "picture/qt/platform_codecs.h"
 #include "scene/scene.h"
 #include "settings/settings.h"
@@ -61,32 +62,9 @@ pid_t spawn(const std::vector<std::string>& args, const std::vector<std::string>
     return pid;
 }
 
-// Waits up to `limit` for the process to end; its exit status, or nothing.
-// The process is looked at at least once, so a limit of 0 asks whether it
-// has ended already.
-std::optional<int> wait_for_exit(pid_t pid, std::chrono::milliseconds limit)
-{
-    const auto end = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        if (std::chrono::steady_clock::now() >= end)
-            return std::nullopt;
-        std::this_thread::sleep_for(20ms);
-    }
-}
-
-void stop(pid_t pid)
-{
-    if (pid <= 0)
-        return;
-    kill(pid, SIGTERM);
-    if (!wait_for_exit(pid, 3s)) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-    }
-}
+using velmora::test::crop;
+using velmora::test::stop;
+using velmora::test::wait_for_exit;
 
 // A private X server on the first free display number.
 class PrivateX {
@@ -180,13 +158,6 @@ private:
     pid_t pid_ = -1;
     xcb_connection_t* connection_ = nullptr;
 };
-
-Bitmap crop(const Bitmap& b, int x, int y, int w, int h)
-{
-    Bitmap out(w, h);
-    velmora::draw_rect(out, 0, 0, b, x, y, w, h);
-    return out;
-}
 
 class SaverX11Test : public ::testing::Test {
 protected:

@@ -49,6 +49,21 @@ inline std::string register_test_picture(const std::string& name, const Bitmap& 
     return path;
 }
 
+// A boat of w x h pixels for the overlay dialogs: a flat background, a hull
+// across the middle of the lower half, a mast in the upper left quarter
+// only, so that a mirror shows.
+inline constexpr Color kBoatBackground = make_color(0, 128, 255);
+inline constexpr Color kBoatHull = make_color(200, 30, 30);
+inline constexpr Color kBoatMast = make_color(250, 250, 20);
+inline Bitmap boat(int w, int h)
+{
+    Bitmap b(w, h);
+    b.fill(kBoatBackground);
+    b.fill_rect(w / 4, h / 2, w * 3 / 4, h, kBoatHull);
+    b.fill_rect(w / 4, 0, w / 2, h / 2, kBoatMast);
+    return b;
+}
+
 // Every pixel tells where it came from: red = x, green = y (both mod 256).
 inline Bitmap coordinate_picture(int width, int height)
 {

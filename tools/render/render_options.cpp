@@ -10,22 +10,13 @@ namespace velmora {
 
 namespace {
 
-    int integer_option(const std::string& name, const std::string& value)
-    {
-        try {
-            return parse_integer(value);
-        } catch (const Error&) {
-            throw Error(name + " needs a whole number, not '" + value + "'");
-        }
-    }
-
     void screen_size(const std::string& value, RenderOptions& options)
     {
         const auto x = value.find_first_of("xX");
         if (x == std::string::npos)
             throw Error("--screen needs WIDTHxHEIGHT, not '" + value + "'");
-        const int w = integer_option("--screen", value.substr(0, x));
-        const int h = integer_option("--screen", value.substr(x + 1));
+        const int w = switch_integer("--screen", value.substr(0, x));
+        const int h = switch_integer("--screen", value.substr(x + 1));
         if (w <= 0 || h <= 0)
             throw Error("--screen needs a positive width and height, not '" + value + "'");
         options.screen_width = w;
