@@ -6,6 +6,7 @@
 #include <cctype>
 #include <filesystem>
 #include <system_error>
+#include <tuple>
 
 namespace velmora {
 
@@ -21,10 +22,20 @@ namespace {
         return out;
     }
 
+    // Where a picture goes in the list: a folder's own pictures by name,
+    // then each sub-folder's, the sub-folders by name too. Names compare
+    // without regard to case; the exact path breaks ties.
     struct Found {
-        std::string key; // the path below the folder, case folded
+        std::vector<std::string> folders; // the folders below the root, case folded
+        std::string name; // case folded
         std::string relative;
         std::string path;
+
+        bool operator<(const Found& other) const
+        {
+            return std::tie(folders, name, relative)
+                < std::tie(other.folders, other.name, other.relative);
+        }
     };
 
     void consider(const fs::directory_entry& entry, const fs::path& root, std::vector<Found>& out)
@@ -32,8 +43,12 @@ namespace {
         std::error_code error;
         if (!entry.is_regular_file(error) || !has_picture_decoder(entry.path().string()))
             return;
-        const std::string relative = entry.path().lexically_relative(root).string();
-        out.push_back({ folded(relative), relative, entry.path().string() });
+        const fs::path relative = entry.path().lexically_relative(root);
+        Found found { {}, folded(relative.filename().string()), relative.string(),
+            entry.path().string() };
+        for (const fs::path& folder : relative.parent_path())
+            found.folders.push_back(folded(folder.string()));
+        out.push_back(std::move(found));
     }
 
 } // namespace
@@ -53,9 +68,7 @@ std::vector<std::string> pictures_in_folder(const std::string& folder, bool sub_
         for (; !error && it != fs::directory_iterator(); it.increment(error))
             consider(*it, root, found);
     }
-    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
-        return a.key != b.key ? a.key < b.key : a.relative < b.relative;
-    });
+    std::sort(found.begin(), found.end());
     std::vector<std::string> paths;
     paths.reserve(found.size());
     for (Found& f : found)

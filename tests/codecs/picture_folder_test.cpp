@@ -9,13 +9,14 @@
 
 namespace fs = std::filesystem;
 
+// A folder's own pictures first, then each sub-folder's, all by name.
 TEST(PictureFolder, SupportedPicturesSortedByNameOptionallyBelow)
 {
     velmora::register_platform_codecs();
     std::string pattern = (fs::temp_directory_path() / "velmora-folder-XXXXXX").string();
     const fs::path root = ::mkdtemp(pattern.data());
     for (const char* name : { "b.JPG", "a.png", "c.txt", "d.jpg.bak", "noext", "sub/a2.gif",
-             "sub/deeper/z.webp", "Sub2/x.bmp" }) {
+             "sub/deeper/z.webp", "Sub2/x.bmp", "zz.png" }) {
         fs::create_directories((root / name).parent_path());
         std::ofstream(root / name) << "x";
     }
@@ -29,10 +30,10 @@ TEST(PictureFolder, SupportedPicturesSortedByNameOptionallyBelow)
             relative.push_back(fs::path(path).lexically_relative(root).string());
         return relative;
     };
-    EXPECT_EQ(names(false), (std::vector<std::string> { "a.png", "b.JPG" }));
+    EXPECT_EQ(names(false), (std::vector<std::string> { "a.png", "b.JPG", "zz.png" }));
     EXPECT_EQ(names(true),
         (std::vector<std::string> {
-            "a.png", "b.JPG", "sub/a2.gif", "sub/deeper/z.webp", "Sub2/x.bmp" }));
+            "a.png", "b.JPG", "zz.png", "sub/a2.gif", "sub/deeper/z.webp", "Sub2/x.bmp" }));
     EXPECT_TRUE(velmora::pictures_in_folder((root / "missing").string(), true).empty());
     EXPECT_TRUE(velmora::pictures_in_folder((root / "a.png").string(), false).empty());
     fs::remove_all(root);
