@@ -449,8 +449,10 @@ void TMainForm::build_once(const std::string& file_name, int water_edge)
     std::optional<velmora::Scene> scene;
     try {
         const QSize device = device_pixels(size());
-        scene = velmora::assemble_scene(
-            std::move(picture), water_edge, record, device.width(), device.height(), hooks());
+        // The status line keeps its rows under a scene fitted to the screen.
+        const int status_rows = device_pixels(StatusLab->sizeHint()).height();
+        scene = velmora::assemble_scene(std::move(picture), water_edge, record, device.width(),
+            device.height(), hooks(), status_rows);
     } catch (const velmora::Error& e) {
         inform(e.what());
         BuildFailed = true;

@@ -31,35 +31,60 @@ namespace {
         return std::all_of(text.begin(), text.end(), [](unsigned char c) { return c <= ' '; });
     }
 
+    // Rows of the reflection area under a picture of `rows` rows: the extra
+    // part of a row keeps a reflection from coming out shorter than its
+    // share (80 % under 100 rows is 81 rows).
+    int area_rows(int rows, long double ratio)
+    {
+        return round_to_int(rows * ratio + 0.6L);
+    }
+
     // The fitted size of a picture of iw x ih whose reflection area takes
-    // `ratio` of its height, or, with a bottom strip of `strip` rows, the
-    // strip's height scaled alike.
+    // `ratio` of its height (0: no area shown), or, with a bottom strip of
+    // `strip` rows, the strip's height scaled alike.
     struct Fit {
         int width;
         int height;
     };
 
-    Fit fit_picture(int iw, int ih, ViewingSize view, long double ratio, std::optional<int> strip)
+    Fit fit_picture(int iw, int ih, ViewingSize view, long double ratio, std::optional<int> strip,
+        bool fit_screen)
     {
         const int tw = view.width;
         const int th = view.height;
         Fit fit { tw, std::max(1, round_to_int(static_cast<long double>(tw) * ih / iw)) };
-        bool shrink = false;
+        // A very tall, narrow picture would otherwise round to no column at
+        // all and show nothing.
+        const auto narrow_to_height = [&] {
+            fit.width
+                = std::clamp(round_to_int(static_cast<long double>(fit.height) / ih * iw), 1, tw);
+        };
         if (strip) {
             if (fit.height + round_to_int(static_cast<long double>(tw) * *strip / iw) > th) {
                 fit.height = std::max(
                     1, round_to_int(ih * (static_cast<long double>(th) / (ih + *strip))));
-                shrink = true;
+                narrow_to_height();
             }
         } else if (round_to_int(fit.height * ratio + fit.height) > th) {
             fit.height = std::max(1, round_to_int(th / (ratio + 1)));
-            shrink = true;
+            narrow_to_height();
         }
-        if (shrink) {
-            // A very tall, narrow picture would otherwise round to no column
-            // at all and show nothing.
-            fit.width
-                = std::clamp(round_to_int(static_cast<long double>(fit.height) / ih * iw), 1, tw);
+        if (!fit_screen)
+            return fit;
+        // Fit Screen's box is the screen itself, so the panel as it is laid
+        // out, the area's extra row and the strip's own rounding included,
+        // must lie inside it: the rule above may leave it a row or two too
+        // tall. The fixed sizes keep the rule as it is, pixel for pixel.
+        const auto panel_rows = [&] {
+            if (strip) {
+                const long double scale = round_to_real48(static_cast<long double>(fit.width) / iw);
+                return fit.height + round_to_int(scale * *strip);
+            }
+            return fit.height + (ratio > 0 ? area_rows(fit.height, ratio) : 0);
+        };
+        while (fit.height > 1 && panel_rows() > th) {
+            --fit.height;
+            narrow_to_height();
         }
         return fit;
     }
@@ -114,7 +139,7 @@ Bitmap load_main_picture(const std::string& file_name)
 }
 
 std::optional<Scene> assemble_scene(Bitmap picture, std::int32_t water_edge, const Settings& record,
-    int screen_width, int screen_height, const SceneHooks& hooks)
+    int screen_width, int screen_height, const SceneHooks& hooks, int status_rows)
 {
     const Settings s = within_ranges(record);
     const int edge = water_edge_in_range(water_edge);
@@ -141,9 +166,14 @@ std::optional<Scene> assemble_scene(Bitmap picture, std::int32_t water_edge, con
 
     hooks.report("Resampling image...");
     const bool bottom_strip = scene.UseImageBottom && scene.edge_cut;
+    const bool fit_screen = s.ImageResCode == kFitScreenResCode;
+    // Fit Screen leaves the status line its rows and centres the scene above
+    // them; a fixed size is centred on the whole screen.
+    const int box_height
+        = fit_screen ? std::max(1, screen_height - std::max(0, status_rows)) : screen_height;
     const Fit fit = fit_picture(picture.width(), picture.height(),
-        viewing_size(s.ImageResCode, screen_width, screen_height), scene.ReflectionRatio,
-        bottom_strip ? std::optional<int>(scene.area.height()) : std::nullopt);
+        viewing_size(s.ImageResCode, screen_width, box_height), scene.ReflectionRatio,
+        bottom_strip ? std::optional<int>(scene.area.height()) : std::nullopt, fit_screen);
     scene.ScaleFactor = round_to_real48(static_cast<long double>(fit.width) / picture.width());
     rescale_bitmap(picture, fit.width, fit.height);
     if (bottom_strip)
@@ -155,14 +185,14 @@ std::optional<Scene> assemble_scene(Bitmap picture, std::int32_t water_edge, con
         return std::nullopt;
     hooks.report("Adjust image positions on screen...");
     if (!bottom_strip) {
-        scene.area.set_size(scene.picture.width(),
-            round_to_int(scene.picture.height() * scene.ReflectionRatio + 0.6L));
+        scene.area.set_size(
+            scene.picture.width(), area_rows(scene.picture.height(), scene.ReflectionRatio));
     }
     scene.panel.width = scene.picture.width();
     scene.panel.height
         = scene.picture.height() + (scene.reflection_shown ? scene.area.height() : 0);
     scene.panel.left = round_to_int((screen_width - scene.panel.width) * 0.5L);
-    scene.panel.top = round_to_int((screen_height - scene.panel.height) * 0.5L);
+    scene.panel.top = round_to_int((box_height - scene.panel.height) * 0.5L);
 
     scene.WaveShape = s.WaveFactor1 == 0 ? 0.1L : static_cast<long double>(s.WaveFactor1);
     scene.WaveSpeed = s.WaveFactor2;
@@ -252,13 +282,13 @@ bool copy_frame(const FrameStrip& frames, int k, Bitmap& area)
 
 std::optional<BuiltScene> build_scene(const std::string& file_name, std::int32_t water_edge,
     Settings& record, int screen_width, int screen_height, const SceneHooks& hooks,
-    const ScreenProbe& probe)
+    const ScreenProbe& probe, int status_rows)
 {
     if (!use_image_bottom_applies(record, water_edge))
         record.UseImageBottom = false;
     hooks.report("Loading Main image " + file_name + "...");
-    std::optional<Scene> scene = assemble_scene(
-        load_main_picture(file_name), water_edge, record, screen_width, screen_height, hooks);
+    std::optional<Scene> scene = assemble_scene(load_main_picture(file_name), water_edge, record,
+        screen_width, screen_height, hooks, status_rows);
     if (!scene)
         return std::nullopt;
 

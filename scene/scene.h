@@ -85,11 +85,12 @@ Bitmap load_main_picture(const std::string& file_name);
 
 // Cuts the picture at the water edge (E rows lie below it), fits it to the
 // viewing size and lays out the panel on a screen of the given size.
-// Settings are taken within their ranges. Returns nothing when closing
-// stopped it; throws velmora::Error when the water edge lies at or above the
-// picture's top.
+// Under Fit Screen the whole panel lies inside the screen, above its bottom
+// `status_rows` rows, which stay free for the status line. Settings are taken
+// within their ranges. Returns nothing when closing stopped it; throws
+// velmora::Error when the water edge lies at or above the picture's top.
 std::optional<Scene> assemble_scene(Bitmap picture, std::int32_t water_edge, const Settings& record,
-    int screen_width, int screen_height, const SceneHooks& hooks);
+    int screen_width, int screen_height, const SceneHooks& hooks, int status_rows = 0);
 
 // The overlay of a single-image scene (none in the slide show).
 OverlayState prepare_scene_overlay(
@@ -135,6 +136,6 @@ struct BuiltScene {
 // user's message when the picture cannot be shown.
 std::optional<BuiltScene> build_scene(const std::string& file_name, std::int32_t water_edge,
     Settings& record, int screen_width, int screen_height, const SceneHooks& hooks,
-    const ScreenProbe& probe = {});
+    const ScreenProbe& probe = {}, int status_rows = 0);
 
 } // namespace velmora

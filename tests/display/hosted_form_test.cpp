@@ -136,8 +136,8 @@ TEST_F(HostedFormTest, AMessageGoesToTheStatusLineInsteadOfABox)
 void expect_laid_out_for(const TMainForm& f, QSize host)
 {
     velmora::Settings s = velmora::settings();
-    const std::optional<velmora::BuiltScene> expected
-        = velmora::build_scene(s.ImageFileName, s.ShiftPixels, s, host.width(), host.height(), {});
+    const std::optional<velmora::BuiltScene> expected = velmora::build_scene(s.ImageFileName,
+        s.ShiftPixels, s, host.width(), host.height(), {}, {}, f.StatusLab->sizeHint().height());
     ASSERT_TRUE(expected);
     const velmora::PanelRect p = expected->scene.panel;
     EXPECT_EQ(f.geometry(), QRect(QPoint(0, 0), host));
@@ -215,8 +215,8 @@ TEST_F(HostedFormTest, FramesMadePerTickOnALargeHostAreTheFramesOfAStrip)
         << "no strip is held for an area this large: " << f.scene().area.width() << " x "
         << f.scene().area.height();
     velmora::Settings s = velmora::settings();
-    const std::optional<velmora::BuiltScene> expected
-        = velmora::build_scene(s.ImageFileName, s.ShiftPixels, s, host.width(), host.height(), {});
+    const std::optional<velmora::BuiltScene> expected = velmora::build_scene(s.ImageFileName,
+        s.ShiftPixels, s, host.width(), host.height(), {}, {}, f.StatusLab->sizeHint().height());
     ASSERT_TRUE(expected);
     const velmora::Bitmap& strip = expected->frames.strip;
     const int w = expected->scene.area.width();

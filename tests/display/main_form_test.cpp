@@ -277,6 +277,21 @@ TEST_F(SlideShowTest, APictureThatFailsDoesNotStopTheShow)
     EXPECT_FALSE(f.BuildFailed);
 }
 
+// Fitted to the screen, every picture of the show leaves the status line
+// below it free to read.
+TEST_F(SlideShowTest, FittedToTheScreenTheShowKeepsTheStatusLineFree)
+{
+    velmora::settings().ImageResCode = velmora::kFitScreenResCode;
+    TMainForm& f = start();
+    for (int k = 1; k <= 3; ++k) {
+        ASSERT_EQ(f.CurrentImageIndex, k);
+        EXPECT_GE(f.Panel1->y(), 0);
+        EXPECT_LT(f.Panel1->geometry().bottom(), f.StatusLab->y()) << k;
+        EXPECT_EQ(f.StatusLab->geometry().bottom(), f.height() - 1);
+        f.Timer2Timer();
+    }
+}
+
 TEST_F(SlideShowTest, DisabledReflectionKeepsTheAnimationOff)
 {
     velmora::settings().DisableReflection = true;

@@ -24,16 +24,18 @@ namespace {
             int w, h, area_h, left, top;
         };
         const Case cases[] = {
-            // h = Round(1080 / 1.8) = 600, w = Round(600 / 768 x 1024) = 800;
-            // the area's extra row (Round(480 + 0.6)) centres at Round(-0.5) = 0.
-            { "1920x1080 photo", 1920, 1080, 1024, 768, 80, 800, 600, 481, 560, 0 },
-            { "3840x2160 photo", 3840, 2160, 4000, 3000, 80, 1600, 1200, 961, 1120, 0 },
+            // h = Round(1080 / 1.8) = 600 would make a panel of 600 +
+            // Round(480 + 0.6) = 1081 rows: one row less, w = Round(599 / 768 x
+            // 1024) = 799, area Round(479.2 + 0.6) = 480.
+            { "1920x1080 photo", 1920, 1080, 1024, 768, 80, 799, 599, 480, 560, 0 },
+            { "3840x2160 photo", 3840, 2160, 4000, 3000, 80, 1599, 1199, 960, 1120, 0 },
             // A panorama fills the width: Round(1280 x 500 / 3000) = 213 fits.
             { "panorama", 1280, 1024, 3000, 500, 80, 1280, 213, 171, 0, 320 },
             // The preview host's small window: Round(112 / 1.8) = 62, w = 83.
             { "host window", 152, 112, 1024, 768, 80, 83, 62, 50, 34, 0 },
-            // 5 %: h = Round(1080 / 1.05) = 1029, w = Round(1029 / 1080 x 1920) = 1829.
-            { "low reflection", 1920, 1080, 1920, 1080, 5, 1829, 1029, 52, 46, 0 },
+            // 5 %: h = Round(1080 / 1.05) = 1029 and its area of 52 rows pass
+            // the screen by one: h = 1028, w = Round(1028 / 1080 x 1920) = 1828.
+            { "low reflection", 1920, 1080, 1920, 1080, 5, 1828, 1028, 52, 46, 0 },
         };
         for (const Case& c : cases) {
             Settings s = default_settings();
@@ -70,6 +72,39 @@ namespace {
         EXPECT_EQ(scene->picture.height(), 864);
         EXPECT_EQ(scene->area.height(), 216); // Round(4.32 x 50)
         EXPECT_EQ(scene->panel.height, 1080);
+    }
+
+    // Whatever the picture's shape, the screen, the reflection's height and
+    // the water edge, the whole panel lies inside the screen and above the
+    // rows kept for the status line.
+    TEST(FitScreen, ThePanelLiesInsideTheScreenAboveTheStatusLine)
+    {
+        const std::pair<int, int> pictures[]
+            = { { 5, 3 }, { 3, 5 }, { 1200, 800 }, { 1024, 768 }, { 4000, 1000 }, { 999, 1601 } };
+        const std::pair<int, int> screens[]
+            = { { 800, 600 }, { 1366, 768 }, { 1920, 1080 }, { 3840, 2160 } };
+        for (const auto& [pw, ph] : pictures)
+            for (const auto& [sw, sh] : screens)
+                for (const int percent : { 37, 80, 99, 100 })
+                    for (const bool strip : { false, true })
+                        for (const int status_rows : { 0, 15 }) {
+                            Settings s = default_settings();
+                            s.ImageResCode = kFitScreenResCode;
+                            s.ReflectionHeightPercent = percent;
+                            s.ShiftHorizon = strip;
+                            s.UseImageBottom = strip;
+                            const int edge = strip ? std::max(1, ph / 4) : 0;
+                            const std::optional<Scene> scene = assemble_scene(
+                                coordinate_picture(pw, ph), edge, s, sw, sh, {}, status_rows);
+                            ASSERT_TRUE(scene);
+                            const PanelRect& p = scene->panel;
+                            EXPECT_TRUE(p.left >= 0 && p.top >= 0 && p.left + p.width <= sw
+                                && p.top + p.height <= sh - status_rows)
+                                << pw << "x" << ph << " on " << sw << "x" << sh << " at " << percent
+                                << " %" << (strip ? " with a strip" : "") << ", " << status_rows
+                                << " status rows: panel " << p.width << "x" << p.height << " at "
+                                << p.left << "," << p.top;
+                        }
     }
 
     TEST(FitScreen, OnlyThreeIsTakenBeyondTheFixedSizes)
