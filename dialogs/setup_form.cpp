@@ -14,6 +14,7 @@
 #include "scene/global_bitmaps.h"
 #include "settings/read_write_ini.h"
 #include "settings/settings.h"
+#include "settings/setup_rules.h"
 
 #include <QAction>
 #include <QApplication>
@@ -109,6 +110,19 @@ void set_text(QLineEdit* box, const QString& text)
 {
     if (box->text() != text)
         box->setText(text);
+}
+
+// A picture name typed into `box` becomes `setting`, unless the settings file
+// could not hold it: then the user is told and the box shows the name before.
+void take_typed_name(QLineEdit* box, std::string& setting)
+{
+    const std::string typed = str(box->text());
+    if (const auto refusal = velmora::unstorable_name_message(typed)) {
+        show_info(*refusal);
+        set_text(box, qstr(setting));
+        return;
+    }
+    setting = typed;
 }
 
 // What the dialog lets the user choose. The display takes wider ranges from a
@@ -919,7 +933,7 @@ void TSetupForm::DisplayTypeRGClick()
 
 void TSetupForm::FileTEditChange()
 {
-    settings().ImageFileName = str(FileTEdit->text());
+    take_typed_name(FileTEdit, settings().ImageFileName);
 }
 
 void TSetupForm::propose_picture(const std::string& path)
@@ -947,7 +961,12 @@ void TSetupForm::set_file_dialog_runner(FileDialogRunner runner)
 
 std::string TSetupForm::choose_picture()
 {
-    return run_file_dialog(OpenPictureDialog1);
+    const std::string chosen = run_file_dialog(OpenPictureDialog1);
+    if (const auto refusal = velmora::unstorable_name_message(chosen)) {
+        show_info(*refusal);
+        return {};
+    }
+    return chosen;
 }
 
 void TSetupForm::SelectImageButClick()
@@ -1079,7 +1098,7 @@ void TSetupForm::OverlayCBoxClick()
 
 void TSetupForm::OverlayTEditChange()
 {
-    settings().OverlayFileName = str(OverlayTEdit->text());
+    take_typed_name(OverlayTEdit, settings().OverlayFileName);
 }
 
 void TSetupForm::XOffTEditChange()
@@ -1144,6 +1163,7 @@ void TSetupForm::OverlayLocButClick()
 
     TOverlayForm& form = overlay_dialog();
     form.set_parameters(s);
+    const Settings before = s;
     form.exec();
     form.take_parameters(s);
     // The boxes show what came back; their change handling stores it again.
@@ -1152,7 +1172,10 @@ void TSetupForm::OverlayLocButClick()
     set_text(OZoomTEdit, QString::number(s.OverlayZoomFactor));
     OverlayReflectionCBox->setChecked(s.OverlayReflection);
     OverlayReflectionCBoxClick();
-    if (form.OverlayChanged)
+    // Every value that came back different is a change to save, whether the
+    // dialog counted the action that made it or not (flip, the reflection's
+    // brightness and wave, the check boxes).
+    if (form.OverlayChanged || s != before)
         changed_ = true;
 }
 
@@ -1197,21 +1220,25 @@ void TSetupForm::UpdateListWidth()
     NumImagesLab->setText(QString::number(ImageLBox->count()));
 }
 
-void TSetupForm::append_entries(const std::vector<std::string>& files)
+void TSetupForm::append_entries(std::vector<std::string> files)
 {
-    if (files.empty())
-        return;
-    Settings& s = settings();
-    s.Images.resize(static_cast<std::size_t>(ImageLBox->count()));
-    for (const std::string& file : files) {
-        ImageLBox->addItem(qstr(file));
-        s.Images.push_back({ file, 0, false });
+    const velmora::AdmittedEntries admitted
+        = velmora::admit_entries(std::move(files), ImageLBox->count());
+    if (!admitted.files.empty()) {
+        Settings& s = settings();
+        s.Images.resize(static_cast<std::size_t>(ImageLBox->count()));
+        for (const std::string& file : admitted.files) {
+            ImageLBox->addItem(qstr(file));
+            s.Images.push_back({ file, 0, false });
+        }
+        UpdateListWidth();
+        s.NumMultipleImages = ImageLBox->count();
+        ImageLBox->clearSelection();
+        ImageLBox->setCurrentRow(ImageLBox->count() - 1, QItemSelectionModel::ClearAndSelect);
+        changed_ = true;
     }
-    UpdateListWidth();
-    s.NumMultipleImages = ImageLBox->count();
-    ImageLBox->clearSelection();
-    ImageLBox->setCurrentRow(ImageLBox->count() - 1, QItemSelectionModel::ClearAndSelect);
-    changed_ = true;
+    if (!admitted.message.empty())
+        show_info(admitted.message);
 }
 
 void TSetupForm::AddEntryButClick()
@@ -1260,21 +1287,7 @@ void TSetupForm::AddFolderButClick()
             + (sub_folders ? " or its sub-folders." : "."));
         return;
     }
-    // The settings file holds a bounded number of entries; more would be
-    // saved but never read back.
-    const std::size_t room
-        = static_cast<std::size_t>(std::max(velmora::kMaxImageEntries - ImageLBox->count(), 0));
-    const std::size_t total = found.size();
-    if (total > room)
-        found.resize(room);
-    append_entries(found);
-    const std::string most
-        = "the list holds at most " + std::to_string(velmora::kMaxImageEntries) + " entries.";
-    if (room == 0)
-        show_info("No pictures were added: " + most);
-    else if (total > room)
-        show_info("Only " + std::to_string(room) + " of the " + std::to_string(total)
-            + " pictures found were added: " + most);
+    append_entries(std::move(found));
 }
 
 void TSetupForm::DelEntryButClick()
@@ -1499,7 +1512,7 @@ void TSetupForm::ExportConfigClick()
     const std::string chosen = run_file_dialog(SaveDialog1);
     if (chosen.empty())
         return;
-    const std::string name = velmora::replace_extension(chosen, ".INI");
+    const std::string name = velmora::export_file_name(chosen);
     if (!may_replace(name))
         return;
     config_file_name_ = name;

@@ -228,8 +228,9 @@ private:
     bool locate(const std::string& picture, int& pixels, bool& use_bottom);
     // Whether `path` may be written by an export: asks before replacing a file.
     bool may_replace(const std::string& path);
-    // Appends entries for `files` with no water edge, as one added entry.
-    void append_entries(const std::vector<std::string>& files);
+    // Appends entries with no water edge, as one added entry, for those of
+    // `files` the list can take, and says what it left out and why.
+    void append_entries(std::vector<std::string> files);
     void set_overlay_controls_visible(bool visible);
     void set_adjustment(QSlider* bar, int value);
 

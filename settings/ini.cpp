@@ -168,14 +168,24 @@ std::vector<std::string> IniFile::keys(std::string_view section) const
     return found ? found->key_order : std::vector<std::string> {};
 }
 
-void IniFile::set_value(std::string_view section, std::string_view key, std::string_view value)
+std::optional<std::string> IniFile::refusal(std::string_view value)
 {
-    if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
-        throw std::invalid_argument("an INI value cannot hold a line break");
+    if (value.find_first_of("\r\n") != std::string_view::npos)
+        return "holds a line break";
+    if (value.find('\0') != std::string_view::npos)
+        return "holds a NUL character";
     // Reading would cut a longer value; refuse it rather than store a value
     // that comes back different.
     if (value.size() > kMaxValueLength)
-        throw std::invalid_argument("an INI value is longer than reading keeps");
+        return "is too long (" + std::to_string(value.size()) + " bytes, at most "
+            + std::to_string(kMaxValueLength) + ")";
+    return std::nullopt;
+}
+
+void IniFile::set_value(std::string_view section, std::string_view key, std::string_view value)
+{
+    if (const auto why = refusal(value))
+        throw std::invalid_argument(*why);
     std::string line = std::string(key) + '=' + encode_value(value);
 
     const auto [entry, is_new_section]

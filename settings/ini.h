@@ -48,12 +48,17 @@ public:
     // a repeated name is listed once.
     std::vector<std::string> keys(std::string_view section) const;
 
+    // Why `value` cannot be stored so that it reads back unchanged, said
+    // after the thing holding it ("is too long (1100 bytes, at most 1023)",
+    // "holds a line break"), or nothing when it can.
+    static std::optional<std::string> refusal(std::string_view value);
+
     // Sets `key` in `section` to `value`. A value with leading or trailing
     // blanks, or one that itself begins and ends with a double quote, is
     // written inside double quotes so that it reads back unchanged. Throws
-    // std::invalid_argument for a value holding a line break or a NUL, which
-    // no line of an INI file can carry, and for one longer than
-    // kMaxValueLength, which reading would cut.
+    // std::invalid_argument with the refusal above for a value holding a
+    // line break or a NUL, which no line of an INI file can carry, and for
+    // one longer than kMaxValueLength, which reading would cut.
     void set_value(std::string_view section, std::string_view key, std::string_view value);
 
     // The whole text, with the edits applied.

@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <optional>
 #include <pwd.h>
-#include <stdexcept>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -242,13 +241,20 @@ namespace {
 
     class SetupWriter {
     public:
-        explicit SetupWriter(IniFile& file)
+        SetupWriter(IniFile& file, const std::string& path)
             : file_(file)
+            , path_(path)
         {
         }
 
+        // A value the file cannot hold stops the save; the message says
+        // which key holds it and why, so the user can find it.
         void text(std::string_view key, std::string_view value) const
         {
+            if (const auto why = IniFile::refusal(value)) {
+                throw Error("Unable to write to " + path_ + ": the value of " + std::string(key)
+                    + " " + *why + ".");
+            }
             file_.set_value(kSection, key, value);
         }
         void integer(std::string_view key, std::int32_t value) const
@@ -259,6 +265,7 @@ namespace {
 
     private:
         IniFile& file_;
+        const std::string& path_;
     };
 
     // Every field is assigned the moment its key is read, so that a bad value
@@ -319,9 +326,9 @@ namespace {
     }
 
     // The keys in the order a new file lists them.
-    void store(IniFile& file, const Settings& s)
+    void store(IniFile& file, const Settings& s, const std::string& path)
     {
-        const SetupWriter out(file);
+        const SetupWriter out(file, path);
         out.text("ImageDir", s.ImageDir);
         out.integer("WaveFactor2", s.WaveFactor2);
         out.text("ImageFileName", s.ImageFileName);
@@ -436,11 +443,7 @@ void write_settings(const std::string& file_name)
     }
 
     IniFile file(old_text);
-    try {
-        store(file, settings());
-    } catch (const std::invalid_argument&) {
-        throw failure;
-    }
+    store(file, settings(), path);
     if (!replace_file(target, file.text(), existing ? &info : nullptr))
         throw failure;
 }

@@ -23,7 +23,8 @@ void read_settings(const std::string& file_name);
 // already has a key of it, so no stale entry of an earlier list is read back.
 // The file is replaced as a whole, so a failure at any point leaves the
 // old file as it was; the failure throws velmora::Error
-// "Unable to write to <file name>".
+// "Unable to write to <file name>", followed, when a value is one no settings
+// file can hold, by ": the value of <key> <why>." (IniFile::refusal).
 void write_settings(const std::string& file_name);
 
 // The most image-list entries reading holds in memory. The list has no

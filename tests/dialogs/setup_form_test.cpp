@@ -702,6 +702,44 @@ TEST_F(SetupFormTest, TheOverlayDialogGetsTheSettingsAndHandsItsChoicesBack)
     EXPECT_TRUE(f.changed());
 }
 
+// Whatever the overlay dialog hands back differently is a change to save,
+// also where the dialog itself does not count the action as one; nothing
+// changed in it is no change.
+TEST_F(SetupFormTest, EveryValueTheOverlayDialogHandsBackChangedIsAChange)
+{
+    write_ini("ImageFileName=" + lake + "\nOverlay=True\nOverlayFileName=" + boat + "\n");
+    const std::vector<std::pair<const char*, std::function<void(TOverlayForm*)>>> actions = {
+        { "nothing", [](TOverlayForm*) {} },
+        { "flip", [](TOverlayForm* o) { click_box(o->FlipOverlayCBox); } },
+        { "reflection brightness", [](TOverlayForm* o) { slide(o->OBrightnessTBar, 40); } },
+        { "wave shape", [](TOverlayForm* o) { slide(o->ORefWaveTbar, -5); } },
+        { "automatic colour", [](TOverlayForm* o) { click_box(o->AutoXCBox); } },
+        { "reflection", [](TOverlayForm* o) { click_box(o->OverlayReflectionCBox); } },
+    };
+    for (const auto& [what, act] : actions) {
+        SCOPED_TRACE(what);
+        TSetupForm& f = open();
+        TOverlayForm overlay;
+        f.use_dialogs(&locator, &overlay, &about);
+        when_shown<TOverlayForm>(
+            [&act = act](TOverlayForm* o) {
+                act(o);
+                click(o->CloseBut);
+            },
+            settled<TOverlayForm>);
+        click(f.OverlayLocBut);
+        const bool nothing = std::string(what) == "nothing";
+        EXPECT_EQ(f.changed(), !nothing);
+        QString question;
+        const QPointer<QTimer> watch = answer_question(QMessageBox::No, &question);
+        click(f.CancelBut);
+        delete watch.data();
+        EXPECT_EQ(question.isEmpty(), nothing);
+        EXPECT_EQ(f.isVisible(), !nothing);
+        f.hide();
+    }
+}
+
 // ---------------------------------------------------------------------------
 // The image list
 
@@ -823,7 +861,7 @@ TEST_F(SetupFormTest, AddFolderAppendsItsPicturesByNameWithoutWaterEdges)
     }
 }
 
-TEST_F(SetupFormTest, AddFolderSaysWhyItAddedNothing)
+TEST_F(SetupFormTest, AddFolderAndAddEntrySayWhyTheyAddedNothing)
 {
     const fs::path tree = make_holiday_tree(folder / "holiday");
     const std::string notes = (folder / "notes").string();
@@ -858,6 +896,85 @@ TEST_F(SetupFormTest, AddFolderSaysWhyItAddedNothing)
         EXPECT_EQ(f.ImageLBox->count(), c.entries);
         EXPECT_EQ(settings().NumMultipleImages, c.entries);
         EXPECT_FALSE(f.changed());
+    }
+    // Add Entry stops at the same limit, with the same message.
+    write_ini("MultipleMode=True\nNumMultipleImages=" + std::to_string(most) + "\n");
+    TSetupForm& f = open();
+    add_entry(lake);
+    EXPECT_EQ(messages, cases[5].messages);
+    EXPECT_EQ(f.ImageLBox->count(), most);
+    EXPECT_FALSE(f.changed());
+}
+
+// A picture name longer than a settings value holds is refused wherever it
+// enters, with a message naming the file; nothing changes, and saving works.
+TEST_F(SetupFormTest, ANameTooLongForTheSettingsIsRefusedWhereItEnters)
+{
+    fs::path deep = folder;
+    while (deep.string().size() < 1000)
+        deep /= std::string(200, 'd');
+    fs::create_directories(deep);
+    const std::string long_name
+        = picture(fs::path(deep / "lake.bmp").lexically_relative(folder).string(), 40, 30);
+    const std::string pasted = lake + std::string(1100, 'x');
+    struct Case {
+        const char* where;
+        std::function<void(TSetupForm&)> act;
+        std::string name; // the name refused
+    };
+    const Case cases[] = {
+        { "main picture dialog",
+            [&](TSetupForm& f) {
+                answer_file_dialog(long_name);
+                click(f.SelectImageBut);
+            },
+            long_name },
+        { "overlay picture dialog",
+            [&](TSetupForm& f) {
+                answer_file_dialog(long_name);
+                click(f.SelectOverlayBut);
+            },
+            long_name },
+        { "main picture typed",
+            [&](TSetupForm& f) { f.FileTEdit->setText(QString::fromStdString(pasted)); }, pasted },
+        { "overlay typed",
+            [&](TSetupForm& f) { f.OverlayTEdit->setText(QString::fromStdString(pasted)); },
+            pasted },
+        { "Add Entry",
+            [&](TSetupForm& f) {
+                click_box(item(f.DisplayTypeRG, 1));
+                add_entry(long_name);
+            },
+            long_name },
+        { "Add Folder",
+            [&](TSetupForm& f) {
+                click_box(item(f.DisplayTypeRG, 1));
+                answer_file_dialog(deep.string());
+                click(f.AddFolderBut);
+            },
+            long_name },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.where);
+        write_ini("ImageFileName=" + lake + "\nOverlay=True\nOverlayFileName=" + boat
+            + "\nNumMultipleImages=1\nImageNumber_01=" + pond + "\n");
+        TSetupForm& f = open();
+        const Settings before = settings();
+        c.act(f);
+        const std::string& n = c.name;
+        ASSERT_EQ(messages.size(), 1U);
+        EXPECT_TRUE(messages[0].starts_with("The file name \"" + n.substr(0, 20))) << messages[0];
+        EXPECT_NE(messages[0].find(n.substr(n.size() - 30) + "\" is too long ("
+                      + std::to_string(n.size()) + " bytes, at most 1023)"),
+            std::string::npos)
+            << messages[0];
+        EXPECT_EQ(f.FileTEdit->text().toStdString(), lake);
+        EXPECT_EQ(f.OverlayTEdit->text().toStdString(), boat);
+        EXPECT_EQ(f.ImageLBox->count(), 1);
+        Settings now = settings();
+        now.MultipleMode = before.MultipleMode;
+        EXPECT_EQ(now, before);
+        EXPECT_EQ(apply(), "Current Configuration saved as defaults.");
     }
 }
 
@@ -1039,8 +1156,19 @@ TEST_F(SetupFormTest, ExportWritesAnIniFileAndAsksBeforeReplacingOne)
             + "Do you want to replace it?");
     EXPECT_NE(file_text(exported).find("DelayTimeMS=120"), std::string::npos);
     answer_question(QMessageBox::Yes);
-    do_export((folder / "setup.ini").string());
+    do_export(exported.string());
     EXPECT_NE(file_text(exported).find("DelayTimeMS=130"), std::string::npos);
+
+    // Names differ by case: a name ending in ".ini" in any case is the file
+    // written, and replacing it is asked about.
+    const fs::path mine = folder / "mine.Ini";
+    std::ofstream(mine) << "[Setup]\n";
+    answer_question(QMessageBox::Yes, &question);
+    do_export(mine.string());
+    EXPECT_EQ(
+        question.toStdString(), mine.string() + " already exists.\nDo you want to replace it?");
+    EXPECT_NE(file_text(mine).find("DelayTimeMS=130"), std::string::npos);
+    EXPECT_FALSE(fs::exists(folder / "mine.INI"));
 
     // The exported name is forgotten: Apply saves the defaults file again.
     EXPECT_EQ(apply(), "Current Configuration saved as defaults.");

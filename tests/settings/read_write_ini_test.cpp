@@ -495,9 +495,16 @@ TEST_F(SettingsStore, FailedWriteLeavesTheOldFileWhole)
     fs::permissions(bin_, fs::perms::owner_write, fs::perm_options::add);
     EXPECT_EQ(file_text(ini_), old_text);
 
-    // A value no INI line can hold.
+    // A value no INI line can hold, or one reading would cut: the message
+    // names its key.
     settings().ImageFileName = "/pics/a\nDelayTimeMS=fast";
-    EXPECT_EQ(error_text([] { write_settings({}); }), failure);
+    EXPECT_EQ(error_text([] { write_settings({}); }),
+        failure + ": the value of ImageFileName holds a line break.");
+    settings().ImageFileName = "/pics/a";
+    settings().NumMultipleImages = 2;
+    settings().Images = { { "/pics/b", 0, false }, { std::string(1024, 'c'), 0, false } };
+    EXPECT_EQ(error_text([] { write_settings({}); }),
+        failure + ": the value of ImageNumber_02 is too long (1024 bytes, at most 1023).");
     EXPECT_EQ(file_text(ini_), old_text);
     EXPECT_EQ(folder_listing(bin_), std::vector<std::string> { "velmora.INI" });
 }
