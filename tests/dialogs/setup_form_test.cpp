@@ -704,10 +704,12 @@ TEST_F(SetupFormTest, TheOverlayDialogGetsTheSettingsAndHandsItsChoicesBack)
 
 // Whatever the overlay dialog hands back differently is a change to save,
 // also where the dialog itself does not count the action as one; nothing
-// changed in it is no change.
+// changed in it is no change. (With the automatic colour off, opening the
+// dialog measures no colour.)
 TEST_F(SetupFormTest, EveryValueTheOverlayDialogHandsBackChangedIsAChange)
 {
-    write_ini("ImageFileName=" + lake + "\nOverlay=True\nOverlayFileName=" + boat + "\n");
+    write_ini("ImageFileName=" + lake + "\nOverlay=True\nOverlayFileName=" + boat
+        + "\nAutoOverlayXparentColor=False\n");
     const std::vector<std::pair<const char*, std::function<void(TOverlayForm*)>>> actions = {
         { "nothing", [](TOverlayForm*) {} },
         { "flip", [](TOverlayForm* o) { click_box(o->FlipOverlayCBox); } },

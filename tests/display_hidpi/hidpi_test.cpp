@@ -10,6 +10,7 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
 #include <QScreen>
 #include <gtest/gtest.h>
 

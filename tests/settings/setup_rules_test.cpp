@@ -27,7 +27,7 @@ namespace {
         const Case cases[] = {
             { { "/p/a.jpg", "/p/b.jpg" }, 3, { "/p/a.jpg", "/p/b.jpg" }, "" },
             { { "/p/a.jpg", deep, "/p/b.jpg" }, 0, { "/p/a.jpg", "/p/b.jpg" }, too_long },
-            { { deep, "/p/line\nbreak.jpg", deep }, 0, {},
+            { { "/p/line\nbreak.jpg", deep, deep }, 0, {},
                 "The file name \"/p/line\nbreak.jpg\" holds a line break: the settings file "
                 "cannot hold it. 2 more such names were left out." },
             { { "/p/a.jpg" }, kMaxImageEntries, {}, full },
