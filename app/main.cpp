@@ -156,7 +156,7 @@ int main(int argc, char** argv)
     if (run_mode == kChangePassword)
         return change_password(argc, argv, request.window);
     if (run_mode != kPreview)
-        provide_first_settings(demo_scene_folder(VELMORA_DATA_FROM_PROGRAM));
+        provide_first_settings(demo_scene_folder());
     if (request.host != Host::none)
         return run_hosted(argc, argv, request);
 
