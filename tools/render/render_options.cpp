@@ -74,8 +74,8 @@ display, with the same routines the saver uses, and writes it out.
 
 Settings (read from the saver's settings file, ~/.config/velmora/velmora.INI
 for an installed copy, velmora.INI beside the program for a build, unless
---config is given; a missing file means all defaults). Each option overrides the settings in
-memory only; no settings file is ever written.
+--config is given; a missing file means all defaults). Each option overrides
+the settings in memory only; no settings file is ever written.
   --config FILE         read the settings from FILE instead
                           e.g. --config ~/saver/velmora.INI
 )" + setting_overrides_usage()
