@@ -18,6 +18,7 @@
 #include "platform/instance_guard.h"
 #include "platform/password_dialogs.h"
 #include "platform/termination_signals.h"
+#include "platform/window_state_requests.h"
 #include "platform/x11_window.h"
 
 #include <QTimer>
@@ -78,6 +79,7 @@ int run_hosted(int& argc, char** argv, const StartRequest& request)
         return 1;
     }
 
+    drop_window_state_requests(*x);
     Application app(argc, argv);
     install_info_box();
     register_platform_codecs();
