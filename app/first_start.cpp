@@ -16,13 +16,13 @@ namespace {
 
 } // namespace
 
-std::string demo_scene_folder(const std::string& relative)
+std::string demo_scene_folder()
 {
+    const std::string folder = installed_data_folder();
     std::error_code error;
-    const fs::path folder = fs::weakly_canonical(fs::path(program_directory()) / relative, error);
-    if (error || !fs::is_regular_file(folder / kDemoSettings, error))
+    if (folder.empty() || !fs::is_regular_file(fs::path(folder) / kDemoSettings, error))
         return {};
-    return folder.string();
+    return folder;
 }
 
 bool provide_first_settings(const std::string& demo_folder)

@@ -4,11 +4,10 @@
 
 namespace velmora {
 
-// The folder an installed copy keeps its demo scene in: the program's
-// folder followed by `relative` (the data folder as seen from the program's,
-// fixed when building). Empty when there is no demo scene there, as in the
-// build folder, whose settings file the build writes itself.
-std::string demo_scene_folder(const std::string& relative);
+// The folder an installed copy keeps its demo scene in (its data folder).
+// Empty when there is no demo scene there, as for the build folder, whose
+// settings file the build writes itself.
+std::string demo_scene_folder();
 
 // The first start of an installed copy: when there is no settings file yet
 // (settings_file_name()), writes one naming the demo scene of

@@ -18,6 +18,7 @@
 #include "platform/instance_guard.h"
 #include "platform/password_dialogs.h"
 #include "platform/termination_signals.h"
+#include "platform/window_state_requests.h"
 #include "platform/x11_window.h"
 
 #include <QTimer>
@@ -78,6 +79,7 @@ int run_hosted(int& argc, char** argv, const StartRequest& request)
         return 1;
     }
 
+    drop_window_state_requests(*x);
     Application app(argc, argv);
     install_info_box();
     register_platform_codecs();
@@ -156,7 +158,7 @@ int main(int argc, char** argv)
     if (run_mode == kChangePassword)
         return change_password(argc, argv, request.window);
     if (run_mode != kPreview)
-        provide_first_settings(demo_scene_folder(VELMORA_DATA_FROM_PROGRAM));
+        provide_first_settings(demo_scene_folder());
     if (request.host != Host::none)
         return run_hosted(argc, argv, request);
 

@@ -55,8 +55,10 @@ QTimer* make_timer(QObject* parent, const char* name, int interval)
 
 } // namespace
 
+// Where the setup is opened on this desktop: the configuration mode, which
+// the desktop's settings menu entry starts as well.
 const std::string TMainForm::configure_tip
-    = "Use Setup (Right-Click on icon, select \"Configure\") to load other images and "
+    = "Use Setup (\"velmora /c\" or Velmora in the settings menu) to load other images and "
       "configurations...";
 
 TMainForm::TMainForm(QWidget* parent)

@@ -529,10 +529,21 @@ std::string program_directory()
     return folder_of(program_file_name());
 }
 
-std::string settings_file_name()
+std::string installed_data_folder(const std::string& program)
 {
-    if (access(program_directory().c_str(), W_OK) == 0)
-        return replace_extension(program_file_name(), ".INI");
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path folder
+        = fs::weakly_canonical(fs::path(folder_of(program)) / VELMORA_DATA_FROM_PROGRAM, error);
+    if (error || !fs::is_directory(folder, error))
+        return {};
+    return folder.string();
+}
+
+std::string settings_file_name(const std::string& program)
+{
+    if (installed_data_folder(program).empty() && access(folder_of(program).c_str(), W_OK) == 0)
+        return replace_extension(program, ".INI");
     return join_path(user_config_folder(), "velmora/velmora.INI");
 }
 

@@ -63,10 +63,18 @@ void override_program_file_name(const std::string& path);
 // The folder of the program file, without a trailing "/" (except for "/").
 std::string program_directory();
 
-// The default settings file: the program file's path with the extension
-// ".INI", beside the program. When the user cannot write the program's folder
-// (a system-wide install) it is $XDG_CONFIG_HOME/velmora/velmora.INI, with
-// ~/.config as the default for $XDG_CONFIG_HOME.
-std::string settings_file_name();
+// The data folder of an installed copy of `program`: share/velmora under
+// its install prefix (as seen from the program's folder, fixed when
+// building), when that folder exists. Empty for a copy run from a folder of
+// its own, such as the build folder.
+std::string installed_data_folder(const std::string& program = program_file_name());
+
+// The settings file of `program`: for an installed copy always
+// $XDG_CONFIG_HOME/velmora/velmora.INI (~/.config by default), whoever runs
+// it, so that nothing is written into a system folder and each user keeps
+// their own. A copy run from a folder of its own keeps it beside the
+// program, named after it with the extension ".INI", unless the user cannot
+// write that folder.
+std::string settings_file_name(const std::string& program = program_file_name());
 
 } // namespace velmora

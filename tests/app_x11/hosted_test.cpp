@@ -138,8 +138,25 @@ TEST_F(HostedTest, DrawsInsideTheHostWindowAndEndsOnSigterm)
     // Not at the screen's corner: the scene must follow the host, not the
     // screen.
     const xcb_window_t host = x.create_window(100, 80, kHostWidth, kHostHeight);
+    // A screen locker listens on the root for what is asked of window
+    // managers; a hosted run asks nothing of them.
+    const std::uint32_t listen = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(x.connection(), x.root(), XCB_CW_EVENT_MASK, &listen);
+    xcb_intern_atom_reply_t* state = xcb_intern_atom_reply(
+        x.connection(), xcb_intern_atom(x.connection(), 0, 13, "_NET_WM_STATE"), nullptr);
+    ASSERT_TRUE(state);
+    const xcb_atom_t state_atom = state->atom;
+    std::free(state);
     Child saver(command({ "--window-id", std::to_string(host) }));
     expect_animated_scene(x, host, *expected, saver);
+    int state_requests = 0;
+    while (xcb_generic_event_t* event = xcb_poll_for_event(x.connection())) {
+        if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE
+            && reinterpret_cast<xcb_client_message_event_t*>(event)->type == state_atom)
+            ++state_requests;
+        std::free(event);
+    }
+    EXPECT_EQ(state_requests, 0) << "the hosted run asked a window manager for window states";
 
     ::kill(saver.pid(), SIGTERM);
     EXPECT_EQ(saver.wait_for_exit(5s), 0);

@@ -149,8 +149,8 @@ TEST_F(MainFormTest, AtTheEndOfACycleTheStatusLineSometimesChanges)
     // Without frames every tick ends a cycle. About 39 ticks in 100 show a
     // line; a third of those the banner, the rest the tip.
     const QString banner = QString::fromStdString(TMainForm::status_banner());
-    const QString tip = QStringLiteral("Use Setup (Right-Click on icon, select \"Configure\") to "
-                                       "load other images and configurations...");
+    const QString tip = QStringLiteral("Use Setup (\"velmora /c\" or Velmora in the settings "
+                                       "menu) to load other images and configurations...");
     TMainForm f;
     constexpr int kTicks = 4000;
     int banners = 0;

@@ -1,18 +1,21 @@
 #!/usr/bin/env python3
 """Installs the build into a temporary prefix and checks every installed file;
-builds the Debian package and checks what it holds.
+builds the Debian package and checks what it holds; checks that the Quick
+start builds only the programs.
 
-    check_install.py BUILD_DIR [Installed|Package]
+    check_install.py BUILD_DIR [Installed|Package|QuickStart]
 
 The installed set must be exactly the expected one; the desktop entry must
 pass desktop-file-validate and start the installed program; the manual pages
 must render without warnings; the XScreenSaver description must parse and
 every option it offers must be one the installed programs accept; the icons
-must have their sizes.
+must have their sizes. The installed copy keeps its settings in the user's
+~/.config, whoever runs it, and the install can be removed again.
 """
 
 import gzip
 import os
+import pwd
 import re
 import shutil
 import struct
@@ -23,6 +26,7 @@ import unittest
 import xml.etree.ElementTree as ET
 
 BUILD = None
+SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 EXPECTED = {
     "bin/velmora",
@@ -36,6 +40,16 @@ EXPECTED = {
     "share/velmora/demo_boat.bmp",
     "share/velmora/velmora.INI",
 } | {f"share/icons/hicolor/{n}x{n}/apps/velmora.png" for n in ICON_SIZES}
+# A cmake --install, not a package, also keeps its manifest for the uninstall.
+KEPT_MANIFEST = "share/velmora/install_manifest.txt"
+
+
+def installed_files(prefix):
+    found = set()
+    for folder, _, files in os.walk(prefix):
+        for name in files:
+            found.add(os.path.relpath(os.path.join(folder, name), prefix))
+    return found
 
 
 def run(command, **kwargs):
@@ -46,6 +60,7 @@ class Installed(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.tmp = tempfile.mkdtemp(prefix="velmora-install-")
+        os.chmod(cls.tmp, 0o755)  # an ordinary user runs the installed copy too
         cls.prefix = os.path.join(cls.tmp, "prefix")
         result = run(["cmake", "--install", BUILD, "--prefix", cls.prefix])
         if result.returncode != 0:
@@ -59,11 +74,7 @@ class Installed(unittest.TestCase):
         return os.path.join(self.prefix, relative)
 
     def test_installs_exactly_the_expected_files(self):
-        found = set()
-        for folder, _, files in os.walk(self.prefix):
-            for name in files:
-                found.add(os.path.relpath(os.path.join(folder, name), self.prefix))
-        self.assertEqual(found, EXPECTED)
+        self.assertEqual(installed_files(self.prefix), EXPECTED | {KEPT_MANIFEST})
         for program in ("bin/velmora", "bin/velmora-render"):
             self.assertTrue(os.access(self.path(program), os.X_OK), program)
 
@@ -97,6 +108,20 @@ class Installed(unittest.TestCase):
         switches = {w.rstrip(",") for w in render_help.stdout.split() if w.startswith("--")}
         for switch in switches:
             self.assertIn(switch.replace("-", "\\-"), text, switch)
+
+    def test_manual_pages_name_every_viewing_size(self):
+        root = ET.parse(self.path("share/xscreensaver/config/velmora.xml")).getroot()
+        sizes = [o.get("arg-set").split()[1] for o in root.iter("option")
+                 if (o.get("arg-set") or "").startswith("--size ")]
+        self.assertIn("fit", sizes)
+        for page in ("share/man/man6/velmora.6.gz", "share/man/man1/velmora-render.1.gz"):
+            text = gzip.open(self.path(page), "rt").read()
+            line = next(t for t in text.splitlines() if t.startswith(".BI \\-\\-size "))
+            for size in sizes:
+                self.assertIn(size, line.split('"')[1].replace("\\fR|\\fP", " ").split(), page)
+            self.assertIn("Fit Screen", text, page)
+        text = gzip.open(self.path("share/man/man6/velmora.6.gz"), "rt").read()
+        self.assertIn("3 Fit Screen", text)
 
     def test_xscreensaver_options_are_accepted_by_the_program(self):
         root = ET.parse(self.path("share/xscreensaver/config/velmora.xml")).getroot()
@@ -147,6 +172,51 @@ class Installed(unittest.TestCase):
         for picture in ("demo_lake.bmp", "demo_boat.bmp"):
             with open(self.path("share/velmora/" + picture), "rb") as f:
                 self.assertEqual(f.read(2), b"BM")
+
+    def test_settings_go_to_the_users_config_folder_whoever_runs_it(self):
+        # Root, and an ordinary user with a prefix of their own (~/.local):
+        # both could write the program's folder, neither may.
+        users = ["root", "nobody"] if os.getuid() == 0 else [pwd.getpwuid(os.getuid()).pw_name]
+        for user in users:
+            with self.subTest(user=user):
+                entry = pwd.getpwnam(user)
+                base = os.path.join(self.tmp, "run-" + user)
+                prefix, home = os.path.join(base, "prefix"), os.path.join(base, "home")
+                shutil.copytree(self.prefix, prefix, symlinks=True)
+                os.mkdir(home)
+                for folder, folders, files in os.walk(base):
+                    for name in [folder] + [os.path.join(folder, f) for f in files]:
+                        os.chown(name, entry.pw_uid, entry.pw_gid)
+                command = ["env", "-i", f"HOME={home}", "PATH=/usr/bin:/bin"]
+                if os.getuid() == 0 and user != "root":
+                    command = ["runuser", "-u", user, "--"] + command
+                # Without a display the hosted start ends at once, after the
+                # first start's settings are written.
+                started = run(command + [os.path.join(prefix, "bin/velmora"), "--root"])
+                self.assertEqual(started.returncode, 1, started.stderr)
+                self.assertEqual(sorted(os.listdir(os.path.join(prefix, "bin"))),
+                                 ["velmora", "velmora-render"])
+                settings = os.path.join(home, ".config/velmora/velmora.INI")
+                self.assertEqual(os.stat(settings).st_uid, entry.pw_uid)
+                shown = run(command + [os.path.join(prefix, "bin/velmora-render"),
+                                       "--print-settings"])
+                self.assertEqual(shown.returncode, 0, shown.stderr)
+                self.assertIn(f"ImageFileName={prefix}/share/velmora/demo_lake.bmp\n",
+                              shown.stdout)
+
+    def test_the_kept_manifest_removes_every_installed_file(self):
+        prefix = os.path.join(self.tmp, "again")
+        result = run(["cmake", "--install", BUILD, "--prefix", prefix])
+        self.assertEqual(result.returncode, 0, result.stderr)
+        manifest = os.path.join(prefix, KEPT_MANIFEST)
+        with open(manifest) as f:
+            listed = {os.path.relpath(line.strip(), prefix) for line in f if line.strip()}
+        self.assertEqual(listed, installed_files(prefix))
+        removed = run(["cmake", "-D", "MANIFEST=" + manifest, "-P",
+                       os.path.join(SOURCE, "dist/uninstall.cmake")])
+        self.assertEqual(removed.returncode, 0, removed.stderr)
+        self.assertEqual(installed_files(prefix), set())
+        self.assertFalse(os.path.exists(os.path.join(prefix, "share/velmora")))
 
 
 class Package(unittest.TestCase):
@@ -201,6 +271,24 @@ class Package(unittest.TestCase):
         program = os.path.join(unpacked, "usr/bin/velmora-render")
         self.assertNotIn("not stripped", run(["file", program]).stdout)
         self.assertEqual(run([program, "--help"]).returncode, 0)
+
+
+class QuickStart(unittest.TestCase):
+    """tools/run.sh builds the programs it runs and the demo scene of the
+    first start, and nothing of the tests or benchmarks."""
+
+    def test_run_builds_only_the_programs(self):
+        with open(os.path.join(SOURCE, "tools/run.sh")) as f:
+            build = next(line for line in f if line.startswith("sh tools/build.sh"))
+        targets = build.split()[2:]
+        self.assertTrue(targets, "tools/run.sh builds every target")
+        result = run(["ninja", "-C", BUILD, "-t", "commands"] + targets)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        commands = result.stdout
+        for needed in ("-o velmora ", "-o velmora-render ", "make_demo_pictures.py"):
+            self.assertIn(needed, commands)
+        for unwanted in ("/tests/", "/bench/", "gtest"):
+            self.assertNotIn(unwanted, commands)
 
 
 if __name__ == "__main__":

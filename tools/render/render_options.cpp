@@ -72,9 +72,10 @@ std::string render_usage()
 Builds the water reflection of the screen saver's first picture without a
 display, with the same routines the saver uses, and writes it out.
 
-Settings (read from velmora.INI beside the program unless --config is given;
-a missing file means all defaults). Each option overrides the settings in
-memory only; no settings file is ever written.
+Settings (read from the saver's settings file, ~/.config/velmora/velmora.INI
+for an installed copy, velmora.INI beside the program for a build, unless
+--config is given; a missing file means all defaults). Each option overrides
+the settings in memory only; no settings file is ever written.
   --config FILE         read the settings from FILE instead
                           e.g. --config ~/saver/velmora.INI
 )" + setting_overrides_usage()

@@ -14,8 +14,9 @@ namespace velmora {
 
 std::string default_render_config()
 {
+    // The saver lives beside the tool; its settings file is the tool's.
     const std::string folder = program_directory();
-    return folder == "/" ? "/velmora.INI" : folder + "/velmora.INI";
+    return settings_file_name(folder == "/" ? "/velmora" : folder + "/velmora");
 }
 
 std::string format_scene(const BuiltScene& built, int screen_width, int screen_height)

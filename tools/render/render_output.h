@@ -8,8 +8,8 @@
 
 namespace velmora {
 
-// The saver's settings file as seen from the tool: velmora.INI in the
-// tool's own folder, where the saver is installed beside it.
+// The settings file of the saver installed beside the tool, which is the
+// tool's own.
 std::string default_render_config();
 
 // The scene geometry as name=value lines; ScaleFactor with 17 significant
