@@ -22,22 +22,37 @@ class MateScreensaver(HostSession):
     NAME = "mate-screensaver"
 
     def setUp(self):
+        if os.getuid() != 0:
+            self.skipTest("the daemon's folder of savers is replaced in a mount namespace, as root")
         super().setUp()
-        bus_file = os.path.join(self.tmp, "bus")
+        bus_file = os.path.join(self.runtime, "bus")
         self.environment["XDG_DATA_DIRS"] = os.path.join(self.prefix, "share") + ":/usr/share"
-        # The session bus lives as long as the daemon; its address is written
-        # where the commands of the test find it.
+        # As in a MATE session, which the saver's entry is shown in.
+        self.environment["XDG_CURRENT_DESKTOP"] = "MATE"
+        # The daemon runs a saver only from its own folders of savers, where
+        # the package puts a link to the program. Here the daemon sees such a
+        # folder holding only a link to the installed copy, in a mount
+        # namespace of its own: the machine's folder is left as it is.
+        savers = os.path.join(self.tmp, "savers")
+        os.mkdir(savers)
+        os.symlink(self.program, os.path.join(savers, "velmora"))
+        namespace = ["unshare", "--mount", "--propagation", "private", "sh", "-c",
+                     'mount --bind "$0" /usr/libexec/xscreensaver && exec "$@"', savers]
+        # The daemon reads its settings as it starts. The session bus lives as
+        # long as the daemon; its address is written where the test's
+        # commands find it.
+        settings = " && ".join(
+            f"gsettings set org.mate.screensaver {key} \"{value}\"" for key, value in (
+                ("lock-enabled", "false"), ("idle-activation-enabled", "false"),
+                ("mode", "single"), ("themes", "['screensavers-velmora']")))
         self.daemon = self.start(["dbus-run-session", "--", "sh", "-c",
-                                  f'echo "$DBUS_SESSION_BUS_ADDRESS" > {bus_file}.new && '
-                                  f'mv {bus_file}.new {bus_file} && '
-                                  f'exec mate-screensaver --no-daemon'], "mate-screensaver")
+                                  f'{settings} && echo "$DBUS_SESSION_BUS_ADDRESS" > {bus_file}.new '
+                                  f'&& mv {bus_file}.new {bus_file} '
+                                  f'&& exec mate-screensaver --no-daemon'], "mate-screensaver",
+                                 namespace)
         self.assertTrue(wait_until(10, lambda: os.path.exists(bus_file)), "no session bus")
         with open(bus_file) as f:
             self.environment["DBUS_SESSION_BUS_ADDRESS"] = f.read().strip()
-        for key, value in (("lock-enabled", "false"), ("idle-activation-enabled", "false"),
-                           ("mode", "single"), ("themes", "['screensavers-velmora']")):
-            result = self.run_as_user(["gsettings", "set", "org.mate.screensaver", key, value])
-            self.assertEqual(result.returncode, 0, result.stderr)
         self.assertTrue(wait_until(10, lambda: self.command("--query").returncode == 0),
                         "the daemon did not answer")
 

@@ -47,7 +47,7 @@ class HostSession(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.mkdtemp(prefix=f"velmora-{self.NAME}-")
         os.chmod(self.tmp, 0o755)
-        self.processes = []
+        self.started = []
         self.prefix = os.path.join(self.tmp, "prefix")
         subprocess.run(["cmake", "--install", BUILD, "--prefix", self.prefix],
                        capture_output=True, check=True)
@@ -58,10 +58,11 @@ class HostSession(unittest.TestCase):
         entry = pwd.getpwnam(self.user)
         self.uid, self.gid = entry.pw_uid, entry.pw_gid
         self.home = os.path.join(self.tmp, "home")
-        runtime = os.path.join(self.tmp, "run")
+        self.runtime = os.path.join(self.tmp, "run")
         os.mkdir(self.home)
-        os.mkdir(runtime, 0o700)
-        self.own(runtime)
+        os.mkdir(self.runtime, 0o700)
+        self.own(self.home)
+        self.own(self.runtime)
 
         read, write = os.pipe()
         self.server = subprocess.Popen(
@@ -74,11 +75,11 @@ class HostSession(unittest.TestCase):
         self.assertTrue(number, "Xvfb did not start")
         self.display = ":" + number
         self.environment = {"HOME": self.home, "DISPLAY": self.display, "USER": self.user,
-                            "LOGNAME": self.user, "XDG_RUNTIME_DIR": runtime,
+                            "LOGNAME": self.user, "XDG_RUNTIME_DIR": self.runtime,
                             "PATH": "/usr/sbin:/usr/bin:/sbin:/bin"}
 
     def tearDown(self):
-        for process in reversed(self.processes + [self.server]):
+        for process in reversed(self.started + [self.server]):
             if process.poll() is None:
                 process.send_signal(signal.SIGTERM)
                 try:
@@ -107,12 +108,13 @@ class HostSession(unittest.TestCase):
                 f"{k}={v}" for k, v in self.environment.items()] + command
         return command
 
-    def start(self, command, log=None):
-        """Starts a program as the user; its output goes to LOG.log."""
+    def start(self, command, log=None, wrapper=()):
+        """Starts a program as the user (through WRAPPER, run as the test's
+        own user); its output goes to LOG.log."""
         with open(self.log_path(log or os.path.basename(command[0])), "w") as out:
-            process = subprocess.Popen(self.as_user(command), stdout=out, stderr=out,
+            process = subprocess.Popen(list(wrapper) + self.as_user(command), stdout=out, stderr=out,
                                        env=self.environment, cwd=self.tmp)
-        self.processes.append(process)
+        self.started.append(process)
         return process
 
     def run_as_user(self, command):
@@ -130,7 +132,7 @@ class HostSession(unittest.TestCase):
         result = subprocess.run(["ps", "-e", "-o", "pid=,ppid=,stat=,comm="],
                                 capture_output=True, text=True)
         table = [line.split(None, 3) for line in result.stdout.splitlines()]
-        ours = {p.pid for p in self.processes}
+        ours = {p.pid for p in self.started}
         grown = True
         while grown:
             before = len(ours)
