@@ -48,6 +48,7 @@ class HostSession(unittest.TestCase):
         self.tmp = tempfile.mkdtemp(prefix=f"velmora-{self.NAME}-")
         os.chmod(self.tmp, 0o755)
         self.started = []
+        self.expected = {}
         self.prefix = os.path.join(self.tmp, "prefix")
         subprocess.run(["cmake", "--install", BUILD, "--prefix", self.prefix],
                        capture_output=True, check=True)
@@ -165,6 +166,8 @@ class HostSession(unittest.TestCase):
     def expected_scene(self, settings, width, height):
         """The geometry and the panel's pictures (one per reflection frame)
         velmora-render builds for a screen of that size."""
+        if (settings, width, height) in self.expected:
+            return self.expected[(settings, width, height)]
         frames = os.path.join(self.tmp, f"frames-{width}x{height}")
         result = subprocess.run(
             [os.path.join(self.prefix, "bin", "velmora-render"), "--config", settings,
@@ -176,6 +179,7 @@ class HostSession(unittest.TestCase):
         pictures = [rgb(os.path.join(frames, f"frame_{k:02d}.png"))
                     for k in range(1, scene["FramesBuilt"] + 1)]
         self.assertGreaterEqual(len(pictures), 3)
+        self.expected[(settings, width, height)] = scene, pictures
         return scene, pictures
 
     def expect_moving_scene(self, settings, name):
