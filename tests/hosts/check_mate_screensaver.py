@@ -6,7 +6,8 @@
 mate-screensaver runs in a session bus of its own for an ordinary user whose
 settings choose Velmora as the only saver, found through the installed
 copy's screensavers/velmora.desktop (the prefix's share folder is first in
-XDG_DATA_DIRS). Activating shows the demo scene at the geometry
+XDG_DATA_DIRS) and run through a link in the daemon's folder of savers.
+Run as root. Activating shows the demo scene at the geometry
 velmora-render computes, the reflection moving; deactivating leaves no
 Velmora process running.
 """
