@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -59,12 +60,14 @@ int change_password(int& argc, char** argv, const std::string& window)
 }
 
 // Runs the saver inside a host's window until the host ends it with SIGTERM
-// (or SIGINT) or destroys the window; both are an orderly end. The host runs
-// one copy per monitor, so there is no instance guard, and it owns input and
-// the password. Without a window to draw into the run fails at once. Setting
-// overrides of the command line apply to this run only.
+// (or SIGINT) or destroys the window; both are an orderly end. SIGUSR1 starts
+// the animation again. The host runs one copy per monitor, so there is no
+// instance guard, and it owns input and the password. Without a window to draw into the run fails
+// at once. Setting overrides of the command line apply to this run only.
 int run_hosted(int& argc, char** argv, const StartRequest& request)
 {
+    // Until the loop takes it, a restart request must not end the run.
+    std::signal(SIGUSR1, SIG_IGN);
     const std::unique_ptr<X11Connection> x = X11Connection::open();
     if (!x) {
         std::cerr << "velmora: cannot connect to the X server\n";
@@ -98,6 +101,8 @@ int run_hosted(int& argc, char** argv, const StartRequest& request)
         QCoreApplication::quit();
     };
     QObject::connect(&termination, &TerminationSignals::received, &form, end);
+    QObject::connect(
+        &termination, &TerminationSignals::restart_requested, &form, &TMainForm::restart_animation);
     QTimer watch;
     // The host may resize its window (a settings window's preview does):
     // the scene follows.

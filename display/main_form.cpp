@@ -639,6 +639,17 @@ void TMainForm::Timer1Timer()
     Timer1->start();
 }
 
+void TMainForm::restart_animation()
+{
+    // A build under way starts its animation from the first frame anyway.
+    if (Closing || building_ || FirstActivation || Exporting || !Timer1->isActive())
+        return;
+    CurrentFrame = 1;
+    if (show_frame(CurrentFrame))
+        Image2->update();
+    Timer1->start();
+}
+
 // Frame k into Image2's bitmap: copied from the strip, or made now when the
 // area was too large to hold all its frames.
 bool TMainForm::show_frame(int k)

@@ -47,6 +47,10 @@ public:
     void FormMouseMove(int x, int y);
     void request_close();
     void FormClose();
+    // Starts the reflection's cycle again from its first frame, as a host
+    // asks when its own window has covered the saver's for a while (a
+    // screen locker's password prompt). The scene stays as it is built.
+    void restart_animation();
 
     // Overlay and reflection frames of the scene.
     void overlay_setup();

@@ -13,12 +13,20 @@ namespace velmora {
 namespace {
 
     std::array<int, 2> pipe_fds { -1, -1 };
-    constexpr std::array<int, 2> kSignals { SIGTERM, SIGINT };
+    constexpr std::array<int, 3> kSignals { SIGTERM, SIGINT, SIGUSR1 };
+    // What arrived since the loop last looked; the pipe's byte only wakes
+    // the loop, so a byte lost to a full pipe loses no request.
+    volatile std::sig_atomic_t end_pending = 0;
+    volatile std::sig_atomic_t restart_pending = 0;
     std::array<struct sigaction, kSignals.size()> previous {};
 
-    void on_signal(int)
+    void on_signal(int number)
     {
         const int saved = errno;
+        if (number == SIGUSR1)
+            restart_pending = 1;
+        else
+            end_pending = 1;
         const char byte = 1;
         // A full pipe already holds a wake-up; losing this byte loses nothing.
         [[maybe_unused]] const ssize_t written = write(pipe_fds[1], &byte, 1);
@@ -56,7 +64,12 @@ void TerminationSignals::drain()
 {
     char buffer[64];
     while (read(pipe_fds[0], buffer, sizeof buffer) > 0) { }
-    emit received();
+    const bool restart = restart_pending != 0;
+    restart_pending = 0;
+    if (end_pending != 0)
+        emit received(); // an end makes a restart pointless
+    else if (restart)
+        emit restart_requested();
 }
 
 } // namespace velmora

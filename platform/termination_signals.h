@@ -7,10 +7,13 @@ class QSocketNotifier;
 
 namespace velmora {
 
-// Turns SIGTERM and SIGINT into a Qt signal delivered by the event loop, so a
-// host that ends the saver with a signal gets an orderly end. The handler
-// only writes one byte into a pipe; the loop reads it and emits `received`.
-// One instance per process; the previous handlers come back when it goes.
+// Turns the signals a screen-saver host sends its saver into Qt signals
+// delivered by the event loop: SIGTERM and SIGINT ask for an orderly end
+// (`received`); SIGUSR1 asks the saver to start its animation again
+// (`restart_requested`), as a screen locker does when its password prompt
+// closes, and never ends it. The handler only notes the request and writes
+// a wake-up byte into a pipe; the loop reads it and emits. One instance per
+// process; the previous handlers come back when it goes.
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:
@@ -21,6 +24,7 @@ public:
 
 signals:
     void received();
+    void restart_requested();
 
 private:
     void drain();

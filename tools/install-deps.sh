@@ -20,6 +20,12 @@ PACKAGES="$PACKAGES clang libclang-rt-14-dev llvm"
 # Installation and package checks, and the end-to-end tests under
 # XScreenSaver and on two monitors.
 PACKAGES="$PACKAGES desktop-file-utils man-db dpkg-dev file xscreensaver x11-xserver-utils"
+# The package's check, and the end-to-end tests under the other hosts: the
+# xsecurelock locker (a key through xdotool opens its prompt), mate-screensaver
+# in a session bus of its own with its settings in dconf, and Xorg on the
+# dummy driver, whose RandR monitors make two monitors of one desktop.
+PACKAGES="$PACKAGES lintian xsecurelock xdotool mate-screensaver dbus-daemon libglib2.0-bin
+dconf-service dconf-gsettings-backend xserver-xorg-core xserver-xorg-video-dummy"
 
 missing=""
 for p in $PACKAGES; do

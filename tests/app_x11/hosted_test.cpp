@@ -53,10 +53,14 @@ protected:
         const fs::path build = VELMORA_BINARY_DIR;
         for (const char* file : { "velmora", "demo_lake.bmp" })
             fs::copy_file(build / file, folder_ / file);
+        write_settings(50);
+    }
+    void write_settings(int delay_ms) const
+    {
         std::ofstream(folder_ / "velmora.INI")
             << "[Setup]\nImageFileName=demo_lake.bmp\nShiftHorizon=True\nShiftPixels=180\n"
-               "ImageResCode=0\nReflectionHeightPercent=80\nDelayTimeMS=50\n"
-               "NumberOfReflectedImages=6\nOverlay=False\nMultipleMode=False\n";
+               "ImageResCode=0\nReflectionHeightPercent=80\nDelayTimeMS="
+            << delay_ms << "\nNumberOfReflectedImages=6\nOverlay=False\nMultipleMode=False\n";
     }
     void TearDown() override
     {
@@ -157,6 +161,37 @@ TEST_F(HostedTest, DrawsInsideTheHostWindowAndEndsOnSigterm)
         std::free(event);
     }
     EXPECT_EQ(state_requests, 0) << "the hosted run asked a window manager for window states";
+
+    ::kill(saver.pid(), SIGTERM);
+    EXPECT_EQ(saver.wait_for_exit(5s), 0);
+    EXPECT_EQ(saver.error_output(), "");
+}
+
+TEST_F(HostedTest, Sigusr1StartsTheAnimationAgainAndDoesNotEndTheRun)
+{
+    // Slow frames, so that the first one can be told from a later one.
+    write_settings(700);
+    X11Session x;
+    const std::optional<velmora::BuiltScene> expected = expected_scene();
+    ASSERT_TRUE(expected);
+    const xcb_window_t host = x.create_window(0, 0, kHostWidth, kHostHeight);
+    Child saver(command({ "--window-id", hex(host) }));
+    const velmora::PanelRect panel = expected->scene.panel;
+    const int top = panel.top + expected->scene.picture.height();
+    const int w2 = expected->scene.area.width();
+    const int h2 = expected->scene.area.height();
+    const auto shows = [&](int k) {
+        return x.read_pixels(host, panel.left, top, w2, h2)
+            == crop(expected->frames.strip, (k - 1) * w2, 0, w2, h2);
+    };
+    ASSERT_TRUE(wait_until(20s, [&] { return !saver.running() || shows(3); }));
+    ASSERT_TRUE(saver.running()) << saver.error_output();
+
+    ::kill(saver.pid(), SIGUSR1);
+    EXPECT_TRUE(wait_until(500ms, [&] { return !saver.running() || shows(1); }))
+        << "the reflection did not start again at its first frame";
+    EXPECT_TRUE(wait_until(3s, [&] { return !saver.running() || shows(2); }));
+    ASSERT_TRUE(saver.running()) << "SIGUSR1 ended the run";
 
     ::kill(saver.pid(), SIGTERM);
     EXPECT_EQ(saver.wait_for_exit(5s), 0);

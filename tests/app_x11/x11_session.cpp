@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <poll.h>
@@ -119,7 +120,8 @@ X11Session::~X11Session()
         ::kill(server_, SIGTERM);
         waitpid(server_, nullptr, 0);
     }
-    std::system(("rm -rf '" + runtime_dir_ + "'").c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(runtime_dir_, ignored);
 }
 
 xcb_window_t X11Session::create_window(int x, int y, int width, int height)

@@ -28,6 +28,8 @@ import xml.etree.ElementTree as ET
 BUILD = None
 SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+# Where screen-saver hosts look for savers: links to bin/velmora.
+HOST_LINKS = {"libexec/xscreensaver/velmora", "lib/xscreensaver/velmora"}
 EXPECTED = {
     "bin/velmora",
     "bin/velmora-render",
@@ -39,7 +41,10 @@ EXPECTED = {
     "share/velmora/demo_lake.bmp",
     "share/velmora/demo_boat.bmp",
     "share/velmora/velmora.INI",
-} | {f"share/icons/hicolor/{n}x{n}/apps/velmora.png" for n in ICON_SIZES}
+    "share/doc/velmora/copyright",
+    "share/doc/velmora/changelog.gz",
+    "share/applications/screensavers/velmora.desktop",
+} | {f"share/icons/hicolor/{n}x{n}/apps/velmora.png" for n in ICON_SIZES} | HOST_LINKS
 # A cmake --install, not a package, also keeps its manifest for the uninstall.
 KEPT_MANIFEST = "share/velmora/install_manifest.txt"
 
@@ -78,16 +83,33 @@ class Installed(unittest.TestCase):
         for program in ("bin/velmora", "bin/velmora-render"):
             self.assertTrue(os.access(self.path(program), os.X_OK), program)
 
-    def test_desktop_entry_is_valid_and_opens_the_configuration(self):
-        entry = self.path("share/applications/velmora.desktop")
-        result = run(["desktop-file-validate", entry])
-        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
-        self.assertEqual(result.stdout + result.stderr, "")
-        with open(entry) as f:
-            lines = dict(line.split("=", 1) for line in f if "=" in line)
-        self.assertEqual(lines["Exec"].strip(), self.path("bin/velmora") + " /c")
-        self.assertEqual(lines["Categories"].strip(), "Settings;DesktopSettings;")
-        self.assertEqual(lines["Icon"].strip(), "velmora")
+    def test_desktop_entries_are_valid_and_start_the_installed_program(self):
+        # The settings menu's entry opens the configuration; mate-screensaver
+        # lists the one in screensavers/ and runs it in its window. A saver
+        # category is none of the menu's main ones, which the validator
+        # only hints at.
+        # mate-screensaver runs a saver given by its full path only from its
+        # own folders: that entry names the program alone.
+        for entry, command, categories in (
+                ("velmora.desktop", self.path("bin/velmora") + " /c", "Settings;DesktopSettings;"),
+                ("screensavers/velmora.desktop", "velmora --root", "Screensaver;")):
+            path = self.path("share/applications/" + entry)
+            result = run(["desktop-file-validate", path])
+            self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+            self.assertEqual([line for line in (result.stdout + result.stderr).splitlines()
+                              if " hint: " not in line], [], entry)
+            with open(path) as f:
+                lines = dict(line.split("=", 1) for line in f if "=" in line)
+            self.assertEqual(lines["Exec"].strip(), command)
+            self.assertEqual(lines["Categories"].strip(), categories)
+            self.assertEqual(lines["Icon"].strip(), "velmora")
+            self.assertTrue(lines["Comment"].strip(), entry)
+
+    def test_hosts_find_the_program_in_their_folders(self):
+        for link in HOST_LINKS:
+            # Relative, so that the link holds wherever the prefix is moved.
+            self.assertEqual(os.readlink(self.path(link)), "../../bin/velmora", link)
+            self.assertTrue(os.path.samefile(self.path(link), self.path("bin/velmora")))
 
     def test_manual_pages_render_without_warnings(self):
         for page, title in (("share/man/man6/velmora.6.gz", "VELMORA(6)"),
@@ -261,8 +283,13 @@ class Package(unittest.TestCase):
 
     def test_holds_the_installed_files_under_usr(self):
         listing = run(["dpkg-deb", "--contents", self.deb]).stdout.splitlines()
-        files = {line.split()[-1][len("./usr/"):] for line in listing if not line.startswith("d")}
+        # A link's line ends "name -> target".
+        files = {line.split(" -> ")[0].split()[-1][len("./usr/"):] for line in listing
+                 if not line.startswith("d")}
         self.assertEqual(files, EXPECTED)
+        links = {line.split(" -> ")[0].split()[-1][len("./usr/"):] for line in listing
+                 if line.startswith("l")}
+        self.assertEqual(links, HOST_LINKS)
         unpacked = os.path.join(self.tmp, "root")
         self.assertEqual(run(["dpkg-deb", "--extract", self.deb, unpacked]).returncode, 0)
         with open(os.path.join(unpacked, "usr/share/applications/velmora.desktop")) as f:
@@ -271,6 +298,15 @@ class Package(unittest.TestCase):
         program = os.path.join(unpacked, "usr/bin/velmora-render")
         self.assertNotIn("not stripped", run(["file", program]).stdout)
         self.assertEqual(run([program, "--help"]).returncode, 0)
+
+    def test_lintian_finds_no_error_and_no_hardening_gap(self):
+        # Errors and the hardening tags (shown at the information level):
+        # the programs are built with Debian's hardening flags.
+        result = run(["lintian", "--display-info", "--tag-display-limit", "0", self.deb])
+        tags = result.stdout.splitlines()
+        self.assertEqual([t for t in tags if t.startswith("E:") or " hardening-" in t], [],
+                         result.stdout + result.stderr)
+        self.assertIn(result.returncode, (0, 1), result.stderr)
 
 
 class QuickStart(unittest.TestCase):
