@@ -27,6 +27,7 @@ namespace {
     constexpr std::string_view kImageNumber = "ImageNumber_";
     constexpr std::string_view kImageShiftNumber = "ImageShiftNumber_";
     constexpr std::string_view kUseImageBottom = "UseImageBottom_";
+    constexpr std::string_view kGIFCompression = "GIFCompression";
 
     std::string& program_file_override()
     {
@@ -316,6 +317,7 @@ namespace {
         s.OverlayShiftPixels = in.integer("OverlayShiftPixels", 0);
         s.UseImageBottom = in.boolean("UseImageBottom", false);
         s.OverlayWaveAdjustment = in.integer("OverlayWaveAdjustment", 0);
+        s.GIFCompression = in.text(kGIFCompression, {});
     }
 
     // The keys in the order a new file lists them.
@@ -385,6 +387,9 @@ namespace {
         out.boolean("UseImageBottom", s.UseImageBottom);
         out.integer("OverlayWaveAdjustment", s.OverlayWaveAdjustment);
         out.text("InstallDir", s.InstallDir);
+        // A key of its own choice, not one every file has always listed.
+        if (!s.GIFCompression.empty() || file.value(kSection, kGIFCompression))
+            out.text(kGIFCompression, s.GIFCompression);
     }
 
 } // namespace
