@@ -387,7 +387,8 @@ namespace {
         out.boolean("UseImageBottom", s.UseImageBottom);
         out.integer("OverlayWaveAdjustment", s.OverlayWaveAdjustment);
         out.text("InstallDir", s.InstallDir);
-        // A key of its own choice, not one every file has always listed.
+        // Only a file whose owner chose an encoder names one; every other
+        // file stays byte for byte as it has always been written.
         if (!s.GIFCompression.empty() || file.value(kSection, kGIFCompression))
             out.text(kGIFCompression, s.GIFCompression);
     }
