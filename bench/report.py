@@ -87,6 +87,32 @@ LZW_FILES = (("gif_photo.gif", "4000x2250 photo"), ("gif_anim100.gif", "100-fram
 EXPORT_PHOTO = os.path.join(DATA, "photo_1200x800.jpg")
 
 
+def image_data_bytes(path):
+    """The bytes of a GIF file's image data (code size bytes and data
+    sub-blocks of every frame): what the LZW encoder writes, without the
+    colour tables and extensions around it."""
+    with open(path, "rb") as f:
+        data = f.read()
+
+    def skip_blocks(at):
+        while data[at]:
+            at += data[at] + 1
+        return at + 1
+
+    at = 13 + ((3 << ((data[10] & 7) + 1)) if data[10] & 0x80 else 0)
+    total = 0
+    while at < len(data) and data[at] != 0x3B:
+        if data[at] == 0x21:
+            at = skip_blocks(at + 2)
+        else:  # an image descriptor
+            packed = data[at + 9]
+            at += 10 + ((3 << ((packed & 7) + 1)) if packed & 0x80 else 0)
+            end = skip_blocks(at + 1)
+            total += end - at
+            at = end
+    return total
+
+
 def lzw_figures():
     """The LZW encoder against gifsicle's LZW re-encoding (`gifsicle -O0`) of
     the same frames: file sizes (target: at most 2 % larger; the run-length
@@ -99,9 +125,14 @@ def lzw_figures():
     timing, sizes = [], []
 
     def size_row(name, ours, before, theirs):
-        ratio = ours / theirs
-        return [name, f"{ours:,} bytes (run-length before: {before:,})",
-                f"gifsicle -O0: {theirs:,} bytes", f"{ratio:.3f}", "<= 1.02",
+        # The encoders are compared on their image data; the whole files
+        # also differ where gifsicle drops a local colour table that repeats
+        # the global one.
+        ratio = image_data_bytes(ours) / image_data_bytes(theirs)
+        return [name, f"image data {image_data_bytes(ours):,} bytes, file {os.path.getsize(ours):,} "
+                f"(run-length before: {image_data_bytes(before):,}, file {os.path.getsize(before):,})",
+                f"gifsicle -O0: image data {image_data_bytes(theirs):,} bytes, "
+                f"file {os.path.getsize(theirs):,}", f"{ratio:.3f}", "<= 1.02",
                 "yes" if ratio <= 1.02 else f"**no** (+{100 * (ratio - 1):.1f} %)"]
 
     with tempfile.TemporaryDirectory() as work:
@@ -117,8 +148,7 @@ def lzw_figures():
             timing.append((f"LZW re-encode: {label} (process, CPU time)", cpu[0],
                            "gifsicle -O0 (process)", cpu[1], 0,
                            "read the GIF, write its frames with LZW codes"))
-            sizes.append(size_row(f"LZW size: {label}", os.path.getsize(ours),
-                                  os.path.getsize(rle), os.path.getsize(theirs)))
+            sizes.append(size_row(f"LZW size: {label}", ours, rle, theirs))
         # The F12 export of a camera-sized photo (large viewing size, 12
         # frames, no size limit), and gifsicle's LZW re-encoding of the
         # run-length file.
@@ -126,8 +156,7 @@ def lzw_figures():
         run_process([BENCH, "export", EXPORT_PHOTO, ours, "lzw"])
         run_process(["gifsicle", "-O0", rle, "-o", theirs])
         sizes.append(size_row("LZW size: F12 export of a 1200x800 photo, large size, 12 frames",
-                              os.path.getsize(ours), os.path.getsize(rle),
-                              os.path.getsize(theirs)))
+                              ours, rle, theirs))
     return timing, sizes
 
 
