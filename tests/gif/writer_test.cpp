@@ -24,21 +24,6 @@ Bytes lzw(const Bytes& pixels, int depth, int bound = 256)
     return out;
 }
 
-// Pixels in which no pair of neighbours comes twice (the order of a de Bruijn
-// sequence over 256 values): the LZW table never matches a string of two, so
-// every pixel becomes exactly one code.
-Bytes single_pixel_strings(std::size_t count)
-{
-    Bytes out;
-    for (int a = 0; a < 256 && out.size() < count; ++a) {
-        out.push_back(static_cast<std::uint8_t>(a));
-        for (int b = a + 1; b < 256; ++b)
-            append(out, { a, b });
-    }
-    out.resize(count);
-    return out;
-}
-
 Bitmap palette_bitmap(int w, int h, std::vector<Color> palette, std::initializer_list<int> indices)
 {
     Bitmap b(0, 0, PixelFormat::pf8bit);

@@ -6,6 +6,7 @@
 #include "gif/frame_export.h"
 #include "gif/gif_image.h"
 #include "gif/gif_reader.h"
+#include "gif/gif_test_support.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -305,19 +306,11 @@ TEST(PeerGiflib, LongFlatAndNoisyFramesDecode)
 
 TEST(PeerGiflib, LZWWorstCasesDecodeToTheirPixelsInBothReaders)
 {
-    // Pixels in which no pair of neighbours comes twice: one code per pixel,
-    // so a frame of n pixels holds exactly n codes.
+    // A row of n pixels that holds exactly n codes.
     auto single_pixel_strings = [](int count) {
         Bitmap b = noise_frame(count, 1, 256, 1, 1);
-        int x = 0;
-        for (int a = 0; a < 256; ++a) {
-            if (x < count)
-                b.row(0)[x++] = static_cast<std::uint8_t>(a);
-            for (int c = a + 1; c < 256; ++c)
-                for (const int v : { a, c })
-                    if (x < count)
-                        b.row(0)[x++] = static_cast<std::uint8_t>(v);
-        }
+        const Bytes pixels = test::single_pixel_strings(static_cast<std::size_t>(count));
+        std::copy(pixels.begin(), pixels.end(), b.row(0));
         return b;
     };
     const std::vector<std::pair<const char*, Bitmap>> cases {
