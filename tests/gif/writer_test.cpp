@@ -173,6 +173,12 @@ TEST(LZWEncoder, CodesWidenAsTheDecoderDoesAndAFullTableIsCleared)
     // Four 0s at bit depth 1: 0, the string 00 (code 6), 0. The decoder's
     // table reaches 8 entries with the last code, so the end code takes 4 bits.
     EXPECT_EQ(lzw(Bytes(4, 0), 1, 2), (Bytes { 0x02, 0x02, 0x84, 0x51, 0x00 }));
+    // With the last code the decoder's table reaches code 15, so the end code
+    // takes 5 bits; its fifth bit begins a seventh byte.
+    const auto widened
+        = read_codes(lzw(Bytes { 0, 2, 0, 2, 1, 0, 0, 0, 3, 2, 0, 3, 3, 2, 1 }, 2, 4));
+    EXPECT_EQ(widened.codes, (std::vector<int> { 4, 0, 2, 6, 1, 0, 10, 3, 7, 3, 12, 1, 5 }));
+    EXPECT_EQ(widened.widths, (std::vector<int> { 3, 3, 3, 3, 4, 4, 4, 4, 4, 4, 4, 4, 5 }));
 
     // Code size 8: the table gives out codes 258 to 4095 for the strings
     // after the first 3838 codes; the 3839th code is followed by a clear,
