@@ -12,6 +12,7 @@ of bench/run starts at once.
   gif_interlaced.gif the same, interlaced
   gif_anim100.gif    100 frames of 480 x 270, one global colour table
   gif_local.gif      8 frames of 800 x 600, each with a local colour table
+  photo_1200x800.jpg a camera-sized photo for the F12 export's file size
 """
 
 import os
@@ -125,6 +126,9 @@ def main():
                        loop=0, interlace=False, optimize=False)
 
     save_if_missing(os.path.join(folder, "gif_local.gif"), local)
+
+    save_if_missing(os.path.join(folder, "photo_1200x800.jpg"),
+                    lambda p: scene(1200, 800, 13).save(p, "JPEG", quality=90))
 
 
 if __name__ == "__main__":

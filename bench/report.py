@@ -9,8 +9,10 @@ so that other work on the machine slows both sides alike.
 import os
 import platform
 import resource
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 BENCH, DATA, OUT = sys.argv[1], sys.argv[2], sys.argv[3]
@@ -78,6 +80,86 @@ def with_xvfb(size, work):
         xvfb.wait()
 
 
+# ---------------------------------------------------------------- LZW
+
+LZW_FILES = (("gif_photo.gif", "4000x2250 photo"), ("gif_anim100.gif", "100-frame animation"),
+             ("gif_local.gif", "local colour tables"))
+EXPORT_PHOTO = os.path.join(DATA, "photo_1200x800.jpg")
+
+
+def image_data_bytes(path):
+    """The bytes of a GIF file's image data (code size bytes and data
+    sub-blocks of every frame): what the LZW encoder writes, without the
+    colour tables and extensions around it."""
+    with open(path, "rb") as f:
+        data = f.read()
+
+    def skip_blocks(at):
+        while data[at]:
+            at += data[at] + 1
+        return at + 1
+
+    at = 13 + ((3 << ((data[10] & 7) + 1)) if data[10] & 0x80 else 0)
+    total = 0
+    while at < len(data) and data[at] != 0x3B:
+        if data[at] == 0x21:
+            at = skip_blocks(at + 2)
+        else:  # an image descriptor
+            packed = data[at + 9]
+            at += 10 + ((3 << ((packed & 7) + 1)) if packed & 0x80 else 0)
+            end = skip_blocks(at + 1)
+            total += end - at
+            at = end
+    return total
+
+
+def lzw_figures():
+    """The LZW encoder against gifsicle's LZW re-encoding (`gifsicle -O0`) of
+    the same frames: file sizes (target: at most 2 % larger; the run-length
+    size is the before) and, as processes that read a GIF and write it with
+    LZW, processor time (reported). Returns (rows for the main table, size
+    rows)."""
+    if shutil.which("gifsicle") is None:
+        return [], [["LZW size against gifsicle", "not measured: gifsicle is not installed",
+                     "", "", "<= 1.02", "-"]]
+    timing, sizes = [], []
+
+    def size_row(name, ours, before, theirs):
+        # The encoders are compared on their image data; the whole files
+        # also differ where gifsicle drops a local colour table that repeats
+        # the global one.
+        ratio = image_data_bytes(ours) / image_data_bytes(theirs)
+        return [name, f"image data {image_data_bytes(ours):,} bytes, file {os.path.getsize(ours):,} "
+                f"(run-length before: {image_data_bytes(before):,}, file {os.path.getsize(before):,})",
+                f"gifsicle -O0: image data {image_data_bytes(theirs):,} bytes, "
+                f"file {os.path.getsize(theirs):,}", f"{ratio:.3f}", "<= 1.02",
+                "yes" if ratio <= 1.02 else f"**no** (+{100 * (ratio - 1):.1f} %)"]
+
+    with tempfile.TemporaryDirectory() as work:
+        ours, rle, theirs = (os.path.join(work, n) for n in ("lzw.gif", "rle.gif", "gifsicle.gif"))
+        for file, label in LZW_FILES:
+            source = os.path.join(DATA, file)
+            cpu = [float("inf")] * 2
+            for _ in range(5):
+                for k, argv in enumerate(([BENCH, "recode", "lzw", source, ours],
+                                          ["gifsicle", "-O0", source, "-o", theirs])):
+                    cpu[k] = min(cpu[k], run_process(argv)[0])
+            run_process([BENCH, "recode", "rle", source, rle])
+            timing.append((f"LZW re-encode: {label} (process, CPU time)", cpu[0],
+                           "gifsicle -O0 (process)", cpu[1], 0,
+                           "read the GIF, write its frames with LZW codes"))
+            sizes.append(size_row(f"LZW size: {label}", ours, rle, theirs))
+        # The F12 export of a camera-sized photo (large viewing size, 12
+        # frames, no size limit), and gifsicle's LZW re-encoding of the
+        # run-length file.
+        run_process([BENCH, "export", EXPORT_PHOTO, rle, "rle"])
+        run_process([BENCH, "export", EXPORT_PHOTO, ours, "lzw"])
+        run_process(["gifsicle", "-O0", rle, "-o", theirs])
+        sizes.append(size_row("LZW size: F12 export of a 1200x800 photo, large size, 12 frames",
+                              ours, rle, theirs))
+    return timing, sizes
+
+
 def main():
     rows = []  # (figure, ours, reference name, reference, ratio text, target text, met, note)
     load_before = load()
@@ -90,6 +172,9 @@ def main():
         _, name, ours, ref, ref_name, target, note = line.split("|", 6)
         ours, ref, target = float(ours), float(ref), float(target)
         rows.append((name, ours, ref_name, ref, target, note))
+
+    lzw_timing, lzw_sizes = lzw_figures()
+    rows.extend(lzw_timing)
 
     # The whole scene as a process against djpeg decoding the same file.
     # Processor time, not wall time: on a shared machine the wall clock of a
@@ -217,6 +302,8 @@ def main():
         lines.append("| " + " | ".join(cells[:3] + [""] + cells[3:]) + " |")
     if not show:
         lines.append("| processor use while showing | not measured | | | | < 2 % | - |")
+    for cells in lzw_sizes:
+        lines.append("| " + " | ".join(cells[:3] + [""] + cells[3:]) + " |")
     lines.append("")
     lines.append("Notes:\n")
     lines.extend(notes)

@@ -435,6 +435,79 @@ void bench_export()
     figure("F12 export 323x203 x15 (split)", p, "its encoding alone", 0.0, note);
 }
 
+// ---------------------------------------------------------------- LZW
+
+// The GIF write rows with the LZW encoder (after) against giflib, which
+// always writes LZW; the run-length rows above are the before.
+void bench_gif_write_lzw(const std::string& data, const std::string& file, const std::string& label)
+{
+    velmora::TGIFImage image;
+    image.LoadFromMemory(read_file(data + "/" + file));
+    const std::size_t run_length = image.SaveToMemory().size();
+    image.Compression = velmora::TGIFImage::kLZW;
+    Bytes ours, theirs;
+    const Pair p = interleaved(
+        7, [&] { ours = image.SaveToMemory(); }, [&] { theirs = giflib_encode(image); });
+    char note[200];
+    std::snprintf(note, sizeof note,
+        "size %zu vs %zu bytes (%+.1f %%, target <= +2 %%); run-length before: %zu bytes",
+        ours.size(), theirs.size(), 100.0 * (double(ours.size()) / double(theirs.size()) - 1.0),
+        run_length);
+    figure("GIF write LZW: " + label, p, "EGifPutLine", 1.0, note);
+}
+
+void write_file(const std::string& path, const Bytes& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out.write(
+        reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    require(static_cast<bool>(out), "cannot write " + path);
+}
+
+// A GIF file read with our reader and written again with LZW (or
+// run-length) codes: the process bench/run sets against
+// `gifsicle -O0 FILE -o OUT`.
+int run_recode(const std::string& codes, const std::string& in, const std::string& out)
+{
+    velmora::TGIFImage image;
+    image.LoadFromMemory(read_file(in));
+    image.Compression = codes == "lzw" ? velmora::TGIFImage::kLZW : velmora::TGIFImage::kRunLength;
+    write_file(out, image.SaveToMemory());
+    return 0;
+}
+
+// The F12 export of a photo's scene at the large viewing size, 12 frames,
+// without the size limit (as `velmora-render --any-size`), run-length or LZW.
+int run_export_file(const std::string& picture, const std::string& out, const std::string& codes)
+{
+    velmora::Settings record = velmora::default_settings();
+    record.ImageFileName = picture;
+    record.ImageResCode = 2;
+    record.NumberOfReflectedImages = 12;
+    record.GIFCompression = codes == "lzw" ? "LZW" : "";
+    const std::optional<velmora::BuiltScene> built
+        = velmora::build_scene(picture, 0, record, 1920, 1080, {});
+    require(built && built->frames.built == 12, "the scene was not built");
+    velmora::ReflectionScene scene = velmora::export_source(built->scene, built->frames, record);
+    scene.check_size = false;
+    write_file(out, velmora::build_reflection_gif(scene)->SaveToMemory());
+    return 0;
+}
+
+// One encoder alone on the frames of a file, `runs` times, for instruction
+// counts under callgrind: lzw, rle or giflib.
+int run_write_only(const std::string& encoder, const std::string& path, int runs)
+{
+    velmora::TGIFImage image;
+    image.LoadFromMemory(read_file(path));
+    image.Compression
+        = encoder == "lzw" ? velmora::TGIFImage::kLZW : velmora::TGIFImage::kRunLength;
+    for (int r = 0; r < runs; ++r)
+        g_sink
+            = g_sink + (encoder == "giflib" ? giflib_encode(image) : image.SaveToMemory()).size();
+    return 0;
+}
+
 // One side of a figure alone, `runs` times, for instruction counts under
 // callgrind: ours (our loader, any picture) or the reference library
 // (giflib for .gif, TurboJPEG otherwise).
@@ -561,6 +634,9 @@ int run_figures(const std::string& data)
     bench_gif_write(data, "gif_photo.gif", "4000x2250 photo");
     bench_gif_write(data, "gif_anim100.gif", "100-frame animation");
     bench_gif_write(data, "gif_local.gif", "local colour tables");
+    bench_gif_write_lzw(data, "gif_photo.gif", "4000x2250 photo");
+    bench_gif_write_lzw(data, "gif_anim100.gif", "100-frame animation");
+    bench_gif_write_lzw(data, "gif_local.gif", "local colour tables");
     bench_export();
     return 0;
 }
@@ -584,13 +660,21 @@ int main(int argc, char** argv)
         return run_strip_hashes();
     if (argc == 3 && command == "build-only")
         return run_build_only(std::atoi(argv[2]));
+    if (argc == 5 && command == "recode")
+        return run_recode(argv[2], argv[3], argv[4]);
+    if (argc == 5 && command == "export")
+        return run_export_file(argv[2], argv[3], argv[4]);
+    if (argc == 5 && command == "write-only")
+        return run_write_only(argv[2], argv[3], std::atoi(argv[4]));
     if (argc == 2 && command == "frames") {
         bench_frames();
         return 0;
     }
     std::fprintf(stderr,
         "usage: velmora_bench figures DATA | scene FILE | scaling DATA | frames | build-only N | "
-        "export-only N\n"
+        "export-only N |\n"
+        "       recode lzw|rle GIF OUT | export PICTURE OUT rle|lzw | write-only lzw|rle|giflib "
+        "GIF N\n"
         "(bench/run makes DATA and runs them all)\n");
     return 2;
 }

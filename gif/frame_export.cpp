@@ -96,7 +96,7 @@ std::unique_ptr<TGIFImage> build_reflection_gif(
     }
 
     gif->MergeColorMaps();
-    gif->Compression = 1;
+    gif->Compression = scene.lzw ? TGIFImage::kLZW : TGIFImage::kRunLength;
     return gif;
 }
 

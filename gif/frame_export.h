@@ -26,6 +26,9 @@ struct ReflectionScene {
     // The saver refuses scenes above the size limit; the command-line tool
     // may lift it when asked to.
     bool check_size = true;
+    // The image data in LZW codes (smaller files) instead of the run-length
+    // codes the export has always written.
+    bool lzw = false;
 };
 
 // The largest scene a GIF is made of: W1 at most 323, H1 + H2 at most 203.

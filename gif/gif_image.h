@@ -287,8 +287,11 @@ public:
     TGIFSubImage& add_image();
     void Clear();
 
-    // 1 selects the run-length encoder, the only encoder this program has.
-    std::uint8_t Compression = 1;
+    // The encoder of the image data: kRunLength, the default, or kLZW for
+    // smaller files. Any other value means run-length.
+    static constexpr std::uint8_t kRunLength = 1;
+    static constexpr std::uint8_t kLZW = 2;
+    std::uint8_t Compression = kRunLength;
 
     // Appends a frame made from an 8-bit palette bitmap (other formats are
     // first reduced to an octree palette of their own) and returns its index.

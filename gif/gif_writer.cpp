@@ -2,12 +2,15 @@
 
 #include "gif/gif_error.h"
 #include "gif/gif_image.h"
+#include "gif/gif_stream.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <ostream>
 #include <string_view>
 
@@ -285,6 +288,103 @@ void TRLEEncoder::encode(std::vector<std::uint8_t>& out, const std::uint8_t* pix
     writer.finish();
 }
 
+namespace {
+
+    // The LZW encoder's string table: the code of each string it holds, found
+    // by the string's prefix code and last pixel. Open addressing over twice
+    // as many slots as there are codes keeps probe runs short, and the whole
+    // table (32 KiB) stays in the first-level cache. A slot holds
+    // (key + 1) << 12 | code, where key = prefix << 8 | pixel; 0 is a free
+    // slot.
+    class LZWStringTable {
+    public:
+        void clear() { slots_.fill(0); }
+
+        // The code of the string `key`, or -1; `slot` is then where it goes.
+        int find(std::uint32_t key, std::uint32_t& slot) const
+        {
+            const std::uint32_t tag = key + 1;
+            slot = (key * 2654435761u) >> (32 - kSlotBits);
+            for (;;) {
+                const std::uint32_t held = slots_[slot];
+                if (held == 0)
+                    return -1;
+                if (held >> kMaxCodeBits == tag)
+                    return static_cast<int>(held & (kTableSize - 1));
+                slot = (slot + 1) & (kSlots - 1);
+            }
+        }
+
+        void insert(std::uint32_t slot, std::uint32_t key, int code)
+        {
+            slots_[slot] = (key + 1) << kMaxCodeBits | static_cast<std::uint32_t>(code);
+        }
+
+    private:
+        static constexpr int kSlotBits = kMaxCodeBits + 1;
+        static constexpr std::uint32_t kSlots = 1u << kSlotBits;
+        std::array<std::uint32_t, kSlots> slots_ {};
+    };
+
+} // namespace
+
+void TLZWEncoder::encode(std::vector<std::uint8_t>& out, const std::uint8_t* pixels,
+    std::size_t count, int bit_depth, int color_bound)
+{
+    const int code_size = std::max(bit_depth, 2);
+    out.push_back(static_cast<std::uint8_t>(code_size));
+    TGIFWriter writer(out);
+    BitPacker bits(writer);
+    const int clear_code = 1 << code_size;
+    const int first_free = clear_code + 2;
+    int width = code_size + 1;
+    int next = first_free; // the code the next new string gets
+    const auto table = std::make_unique<LZWStringTable>();
+
+    bits.put(clear_code, width);
+    if (count > 0) {
+        if (pixels[0] >= color_bound)
+            throw GIFException("Color not in color table");
+        int prefix = pixels[0]; // the code of the longest string matched so far
+        for (std::size_t i = 1; i < count; ++i) {
+            const int pixel = pixels[i];
+            if (pixel >= color_bound)
+                throw GIFException("Color not in color table");
+            const auto key = static_cast<std::uint32_t>(prefix << 8 | pixel);
+            std::uint32_t slot = 0;
+            const int code = table->find(key, slot);
+            if (code >= 0) {
+                prefix = code;
+                continue;
+            }
+            bits.put(prefix, width);
+            if (next < kTableSize) {
+                table->insert(slot, key, next++);
+                // The decoder adds this entry only when it reads the next
+                // code, so it widens its codes one entry later: once the
+                // code just given out needs the wider width itself.
+                if (next > 1 << width)
+                    ++width;
+            } else {
+                // Every code is given out: start a new table.
+                bits.put(clear_code, width);
+                table->clear();
+                width = code_size + 1;
+                next = first_free;
+            }
+            prefix = pixel;
+        }
+        bits.put(prefix, width);
+        // The decoder adds the entry of the last code before it reads the
+        // end code, and widens for it as above.
+        if (next == 1 << width && width < kMaxCodeBits)
+            ++width;
+    }
+    bits.put(clear_code + 1, width);
+    bits.flush();
+    writer.finish();
+}
+
 // ---- The file
 
 namespace {
@@ -355,7 +455,8 @@ std::vector<std::uint8_t> TGIFImage::SaveToMemory() const
             local.write(out);
         const int frame_depth = local.count() > 0 ? color_bits(local.count()) : depth;
         const int bound = local.count() > 0 ? local.count() : 1 << depth;
-        TRLEEncoder::encode(out, frame->data().data(), frame->data().size(), frame_depth, bound);
+        const auto encode = Compression == kLZW ? TLZWEncoder::encode : TRLEEncoder::encode;
+        encode(out, frame->data().data(), frame->data().size(), frame_depth, bound);
     }
     TGIFTrailer::write(out);
     return out;

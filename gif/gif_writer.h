@@ -37,4 +37,15 @@ public:
         std::size_t count, int bit_depth, int color_bound);
 };
 
+// The LZW GIF encoder (GIF89a appendix F): the longest string of pixels its
+// table holds becomes one code, and that string plus the next pixel a new
+// table entry. The code width grows as the decoder's does; once all 4096
+// codes are given out a clear code starts a new table. Same interface and
+// failures as TRLEEncoder; the files are smaller wherever strings repeat.
+class TLZWEncoder {
+public:
+    static void encode(std::vector<std::uint8_t>& out, const std::uint8_t* pixels,
+        std::size_t count, int bit_depth, int color_bound);
+};
+
 } // namespace velmora

@@ -216,6 +216,7 @@ ReflectionScene export_source(const Scene& scene, const FrameStrip& frames, cons
     source.area_width = scene.area.width();
     source.area_height = scene.area.height();
     source.delay_ms = within_ranges(record).DelayTimeMS;
+    source.lzw = lzw_gif_export(record);
     return source;
 }
 

@@ -119,7 +119,8 @@ FrameBuildInput frame_build_input(
 bool copy_frame(const FrameStrip& frames, int k, Bitmap& area);
 
 // What the GIF export reads of a shown scene; the frame delay is the
-// animation's interval (DelayTimeMS within its range).
+// animation's interval (DelayTimeMS within its range), the encoder the one
+// GIFCompression names.
 ReflectionScene export_source(const Scene& scene, const FrameStrip& frames, const Settings& record);
 
 // A whole scene as the saver shows it, reflection frames included.

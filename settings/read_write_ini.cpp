@@ -26,6 +26,7 @@ namespace {
     constexpr std::string_view kImageNumber = "ImageNumber_";
     constexpr std::string_view kImageShiftNumber = "ImageShiftNumber_";
     constexpr std::string_view kUseImageBottom = "UseImageBottom_";
+    constexpr std::string_view kGIFCompression = "GIFCompression";
 
     std::string& program_file_override()
     {
@@ -323,6 +324,7 @@ namespace {
         s.OverlayShiftPixels = in.integer("OverlayShiftPixels", 0);
         s.UseImageBottom = in.boolean("UseImageBottom", false);
         s.OverlayWaveAdjustment = in.integer("OverlayWaveAdjustment", 0);
+        s.GIFCompression = in.text(kGIFCompression, {});
     }
 
     // The keys in the order a new file lists them.
@@ -392,6 +394,10 @@ namespace {
         out.boolean("UseImageBottom", s.UseImageBottom);
         out.integer("OverlayWaveAdjustment", s.OverlayWaveAdjustment);
         out.text("InstallDir", s.InstallDir);
+        // Only a file whose owner chose an encoder names one; every other
+        // file stays byte for byte as it has always been written.
+        if (!s.GIFCompression.empty() || file.value(kSection, kGIFCompression))
+            out.text(kGIFCompression, s.GIFCompression);
     }
 
 } // namespace

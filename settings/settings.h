@@ -61,6 +61,11 @@ struct Settings {
     std::int32_t SelectedImageIndex = 0;
     bool TestRun = false;
 
+    // The GIF export's encoder as the file names it (see lzw_gif_export).
+    // Read last and written only when set or already in the file, so files
+    // that never name it stay as they were.
+    std::string GIFCompression;
+
     // Entry k (1-based) of the image list; defaults when k lies beyond the
     // entries held in memory.
     ImageEntry image_entry(std::int32_t k) const
@@ -72,6 +77,10 @@ struct Settings {
 
     bool operator==(const Settings&) const = default;
 };
+
+// True when GIFCompression is "LZW" in any case: the export then writes LZW
+// codes. Absent, empty or any other value keeps the run-length codes.
+bool lzw_gif_export(const Settings& record);
 
 // The one settings record of the process.
 Settings& settings();

@@ -14,6 +14,9 @@ PACKAGES="$PACKAGES qt6-image-formats-plugins"
 # presses, the format check.
 PACKAGES="$PACKAGES libgtest-dev libgmock-dev libgif-dev giflib-tools imagemagick xvfb x11-utils
 libxcb-xtest0-dev clang-format"
+# The GIF peer checks: a second decoder of our LZW files (and the LZW size
+# reference of the benchmarks).
+PACKAGES="$PACKAGES gifsicle"
 # The sanitizer build and the fuzzing harnesses (clang with its runtime
 # libraries; llvm's symbolizer names the lines in their reports).
 PACKAGES="$PACKAGES clang libclang-rt-14-dev llvm"

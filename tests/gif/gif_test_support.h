@@ -109,6 +109,21 @@ inline void append(Bytes& out, const std::string& text)
     out.insert(out.end(), text.begin(), text.end());
 }
 
+// Pixels in which no pair of neighbours comes twice (the order of a de Bruijn
+// sequence over 256 values): the LZW table never matches a string of two, so
+// every pixel becomes exactly one code.
+inline Bytes single_pixel_strings(std::size_t count)
+{
+    Bytes out;
+    for (int a = 0; a < 256 && out.size() < count; ++a) {
+        out.push_back(static_cast<std::uint8_t>(a));
+        for (int b = a + 1; b < 256; ++b)
+            append(out, { a, b });
+    }
+    out.resize(count);
+    return out;
+}
+
 // "GIF89a", a w x h logical screen with a global table of 2^bits colours
 // (black, white, red, green, then greys).
 inline Bytes gif_header(int w, int h, int bits = 2, const std::string& signature = "GIF89a")

@@ -17,6 +17,13 @@ Bytes encode(const Bytes& pixels, int depth, int bound = 256)
     return out;
 }
 
+Bytes lzw(const Bytes& pixels, int depth, int bound = 256)
+{
+    Bytes out;
+    TLZWEncoder::encode(out, pixels.data(), pixels.size(), depth, bound);
+    return out;
+}
+
 Bitmap palette_bitmap(int w, int h, std::vector<Color> palette, std::initializer_list<int> indices)
 {
     Bitmap b(0, 0, PixelFormat::pf8bit);
@@ -159,6 +166,35 @@ TEST(RunLengthEncoder, PixelOutsideTheColourBoundFails)
     } catch (const GIFException& e) {
         EXPECT_STREQ(e.what(), "Color not in color table");
     }
+}
+
+TEST(LZWEncoder, CodesWidenAsTheDecoderDoesAndAFullTableIsCleared)
+{
+    // Four 0s at bit depth 1: 0, the string 00 (code 6), 0. The decoder's
+    // table reaches 8 entries with the last code, so the end code takes 4 bits.
+    EXPECT_EQ(lzw(Bytes(4, 0), 1, 2), (Bytes { 0x02, 0x02, 0x84, 0x51, 0x00 }));
+    // With the last code the decoder's table reaches code 15, so the end code
+    // takes 5 bits; its fifth bit begins a seventh byte.
+    const auto widened
+        = read_codes(lzw(Bytes { 0, 2, 0, 2, 1, 0, 0, 0, 3, 2, 0, 3, 3, 2, 1 }, 2, 4));
+    EXPECT_EQ(widened.codes, (std::vector<int> { 4, 0, 2, 6, 1, 0, 10, 3, 7, 3, 12, 1, 5 }));
+    EXPECT_EQ(widened.widths, (std::vector<int> { 3, 3, 3, 3, 4, 4, 4, 4, 4, 4, 4, 4, 5 }));
+
+    // Code size 8: the table gives out codes 258 to 4095 for the strings
+    // after the first 3838 codes; the 3839th code is followed by a clear,
+    // unless it is the last. Counts on both sides of each clear.
+    for (const std::size_t count : { 3838u, 3839u, 3840u, 7678u, 7679u }) {
+        const Bytes pixels = single_pixel_strings(count);
+        std::vector<int> expected { 256 };
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i > 0 && i % 3839 == 0)
+                expected.push_back(256);
+            expected.push_back(pixels[i]);
+        }
+        expected.push_back(257);
+        EXPECT_EQ(read_codes(lzw(pixels, 8)).codes, expected) << count;
+    }
+    EXPECT_THROW(lzw(Bytes { 0, 1, 2, 3, 4 }, 2, 4), GIFException);
 }
 
 TEST(GIFWriter, SingleFrameFileLayout)

@@ -6,6 +6,7 @@
 #include "gif/frame_export.h"
 #include "gif/gif_image.h"
 #include "gif/gif_reader.h"
+#include "gif/gif_test_support.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -303,6 +304,42 @@ TEST(PeerGiflib, LongFlatAndNoisyFramesDecode)
     expect_same_frames(image);
 }
 
+TEST(PeerGiflib, LZWWorstCasesDecodeToTheirPixelsInBothReaders)
+{
+    // A row of n pixels that holds exactly n codes.
+    auto single_pixel_strings = [](int count) {
+        Bitmap b = noise_frame(count, 1, 256, 1, 1);
+        const Bytes pixels = test::single_pixel_strings(static_cast<std::size_t>(count));
+        std::copy(pixels.begin(), pixels.end(), b.row(0));
+        return b;
+    };
+    const std::vector<std::pair<const char*, Bitmap>> cases {
+        // 7.5 million pixels: strings up to 3838 pixels long, then a new table.
+        { "one colour", noise_frame(3000, 2500, 1, 1, 1) },
+        { "256 colours of noise", noise_frame(300, 200, 256, 99, 1) },
+        { "1x1", noise_frame(1, 1, 2, 5, 1) },
+        { "37x23, 5 colours", noise_frame(37, 23, 5, 3, 3) },
+        { "1013x3, 2 colours", noise_frame(1013, 3, 2, 8, 2) },
+        { "long runs of 256 colours", noise_frame(301, 199, 256, 7, 300) },
+        // The first table fills with the 3839th code.
+        { "3838 codes", single_pixel_strings(3838) },
+        { "3839 codes", single_pixel_strings(3839) },
+        { "3840 codes", single_pixel_strings(3840) },
+        { "4096 codes", single_pixel_strings(4096) },
+    };
+    for (const auto& [name, bitmap] : cases) {
+        SCOPED_TRACE(name);
+        TGIFImage image;
+        image.AddFrame(bitmap);
+        image.Compression = TGIFImage::kLZW;
+        expect_same_frames(image);
+        TGIFImage back;
+        back.LoadFromMemory(image.SaveToMemory());
+        ASSERT_EQ(back.frame_count(), 1);
+        EXPECT_TRUE(back.frame(0).data() == image.frame(0).data());
+    }
+}
+
 TEST(PeerGiflib, OurReaderMatchesGiflibOnOtherEncodersFiles)
 {
     const fs::path folder = fs::path(VELMORA_TEST_DATA) / "gif" / "peer";
@@ -353,4 +390,44 @@ TEST(PeerImageMagick, IdentifyReadsAnExportWithoutWarnings)
     EXPECT_EQ(output.find("arning"), std::string::npos) << output;
     // One line per frame.
     EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 4) << output;
+}
+
+TEST(PeerTools, AnLZWExportHasTheRunLengthFramesAndReadsCleanly)
+{
+    Bitmap picture;
+    Bitmap strip;
+    make_export_scene(picture, strip, 80, 50, 30, 4);
+    ReflectionScene scene = scene_of(picture, strip, 4);
+    const Bytes run_length = build_reflection_gif(scene)->SaveToMemory();
+    scene.lzw = true;
+    const Bytes lzw = build_reflection_gif(scene)->SaveToMemory();
+    EXPECT_LT(lzw.size(), run_length.size());
+    const auto expected = giflib_frames(run_length);
+    const auto frames = giflib_frames(lzw);
+    ASSERT_EQ(frames.size(), expected.size());
+    for (std::size_t f = 0; f < frames.size(); ++f)
+        EXPECT_TRUE(frames[f].pixels == expected[f].pixels) << "frame " << f;
+
+    char tmpl[] = "/tmp/velmora-peer-XXXXXX";
+    const fs::path dir = ::mkdtemp(tmpl);
+    const fs::path path = dir / "lzw.gif";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(file);
+    std::fwrite(lzw.data(), 1, lzw.size(), file);
+    std::fclose(file);
+    // Each tool decodes every frame; any complaint goes to the log.
+    for (const std::string tool : { "identify -regard-warnings", "gifsicle -O0 -o /dev/null" }) {
+        const std::string program = tool.substr(0, tool.find(' '));
+        if (std::system(("command -v " + program + " > /dev/null 2>&1").c_str()) != 0) {
+            ADD_FAILURE() << program << " is not installed";
+            continue;
+        }
+        const fs::path log = dir / (program + ".log");
+        const int status = std::system(
+            (tool + " '" + path.string() + "' > /dev/null 2> '" + log.string() + "'").c_str());
+        const Bytes text = read_file(log);
+        EXPECT_EQ(status, 0) << program;
+        EXPECT_EQ(std::string(text.begin(), text.end()), "") << program;
+    }
+    fs::remove_all(dir);
 }

@@ -189,6 +189,32 @@ TEST_F(RenderTool, GifIsTheSaversExportByteForByte)
     EXPECT_EQ(file_bytes(out), build_reflection_gif(scene)->SaveToMemory());
 }
 
+TEST_F(RenderTool, LZWSwitchAndSettingWriteTheLZWExportOtherValuesTheRunLengthOne)
+{
+    const BuiltScene built = core_scene({});
+    ReflectionScene scene = export_source(built.scene, built.frames, settings());
+    const auto run_length = build_reflection_gif(scene)->SaveToMemory();
+    scene.lzw = true;
+    const auto lzw = build_reflection_gif(scene)->SaveToMemory();
+    ASSERT_NE(lzw, run_length);
+
+    const auto saved = file_bytes(config_);
+    const std::string base(saved.begin(), saved.end());
+    for (const auto& [setting, args, expected] : {
+             std::tuple { "", std::vector<std::string> { "--lzw" }, &lzw },
+             { "GIFCompression=lzw\n", std::vector<std::string> {}, &lzw },
+             { "GIFCompression=RLE\n", std::vector<std::string> {}, &run_length },
+             { "GIFCompression=\n", std::vector<std::string> {}, &run_length },
+         }) {
+        std::ofstream(config_) << base << setting;
+        std::vector<std::string> call { "--config", config_, "--gif", (dir_ / "out.gif").string() };
+        call.insert(call.end(), args.begin(), args.end());
+        const ToolRun run = render(call, dir_);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_TRUE(file_bytes(dir_ / "out.gif") == *expected) << setting << call.back();
+    }
+}
+
 TEST_F(RenderTool, FramesAreThePictureOverEachBuiltFrame)
 {
     const fs::path frames = dir_ / "frames";

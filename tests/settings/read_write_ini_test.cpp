@@ -218,7 +218,7 @@ TEST_F(SettingsStore, WrittenRecordReadsBackUnchanged)
 {
     Settings written { "/inst/", "/pics/main image.jpg", "/pics", 55, 120, -17, 99, true,
         "/pics/boat.gif", -30, 400, true, 12, true, 100, {}, 300, true, false, 15, 500, -1,
-        0x123456, false, true, -200, 2, 200, 7, true, -20, 0, false };
+        0x123456, false, true, -200, 2, 200, 7, true, -20, 0, false, "LZW" };
     for (int k = 1; k <= 100; ++k)
         written.Images.push_back({ "/pics/" + std::to_string(k) + ".jpg", k, k % 2 == 0 });
     written.Images[2].ImageNumber = " /pics/leading blank.jpg";
@@ -294,6 +294,29 @@ TEST_F(SettingsStore, OnlyTrueInAnyCaseReadsAsTrue)
     read("[Setup]\n");
     EXPECT_TRUE(settings().OverlayReflection);
     EXPECT_FALSE(settings().FlipOverlay);
+}
+
+TEST_F(SettingsStore, GIFCompressionChoosesLZWAndIsWrittenOnlyOnceNamed)
+{
+    for (const auto& [text, lzw] : { std::pair { "LZW", true }, { " lzw ", true }, { "RLE", false },
+             { "", false }, { "LZW2", false } }) {
+        read(std::string("[Setup]\nGIFCompression=") + text + "\n");
+        EXPECT_EQ(lzw_gif_export(settings()), lzw) << text;
+    }
+    read("[Setup]\n");
+    EXPECT_FALSE(lzw_gif_export(settings()));
+    write_settings({});
+    EXPECT_EQ(file_text(ini_).find("GIFCompression"), std::string::npos);
+    settings().GIFCompression = "LZW";
+    write_settings({});
+    settings() = Settings {};
+    read_settings({});
+    EXPECT_TRUE(lzw_gif_export(settings()));
+    // A configuration without the key, saved over the file, takes the choice away.
+    settings().GIFCompression.clear();
+    write_settings({});
+    read_settings({});
+    EXPECT_FALSE(lzw_gif_export(settings()));
 }
 
 TEST_F(SettingsStore, ImageListFollowsTheCount)

@@ -52,6 +52,8 @@ RenderOptions parse_render_options(const std::vector<std::string>& args)
             options.gif = value();
         else if (arg == "--any-size")
             options.any_size = true;
+        else if (arg == "--lzw")
+            options.lzw = true;
         else if (arg == "--frames-dir")
             options.frames_dir = value();
         else if (arg == "--print-settings")
@@ -86,6 +88,8 @@ Outputs (any number of them):
   --gif FILE            write the animated GIF exactly as the saver's F12
                         export would     e.g. --gif out.gif
   --any-size            lift the export's size limit (323 x 203) for --gif
+  --lzw                 write the GIF with LZW codes: a smaller file with the
+                        same frames (as GIFCompression=LZW in the settings)
   --frames-dir DIR      write DIR/picture.png and DIR/frame_01.png ... (the
                         picture over one reflection frame, as on screen)
                           e.g. --frames-dir frames
@@ -104,6 +108,8 @@ Example:
 void apply_render_overrides(const RenderOptions& options, Settings& record)
 {
     apply_setting_overrides(options.overrides, record);
+    if (options.lzw)
+        record.GIFCompression = "LZW";
 }
 
 std::string format_settings(const Settings& s)
@@ -152,6 +158,8 @@ std::string format_settings(const Settings& s)
     line("OverlayShiftPixels", s.OverlayShiftPixels);
     flag("UseImageBottom", s.UseImageBottom);
     line("OverlayWaveAdjustment", s.OverlayWaveAdjustment);
+    if (!s.GIFCompression.empty())
+        line("GIFCompression", s.GIFCompression);
     return out.str();
 }
 

@@ -16,6 +16,7 @@ struct RenderOptions {
     SettingOverrides overrides; // --picture, --edge, --size, --frames, ...
     std::string gif; // --gif FILE
     bool any_size = false; // --any-size
+    bool lzw = false; // --lzw: GIFCompression=LZW
     std::string frames_dir; // --frames-dir DIR
     bool print_settings = false;
     bool print_scene = false;
