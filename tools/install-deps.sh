@@ -20,6 +20,8 @@ PACKAGES="$PACKAGES clang libclang-rt-14-dev llvm"
 # Installation and package checks, and the end-to-end tests under
 # XScreenSaver and on two monitors.
 PACKAGES="$PACKAGES desktop-file-utils man-db dpkg-dev file xscreensaver x11-xserver-utils"
+# The dialogs and the saver under a real window manager.
+PACKAGES="$PACKAGES openbox"
 
 missing=""
 for p in $PACKAGES; do
