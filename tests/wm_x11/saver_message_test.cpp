@@ -103,7 +103,8 @@ TEST(UnderAWindowManager, ATestRunsMessageShowsAboveTheSaverAndTheRunGoesOn)
 
     TSetupForm setup;
     setup.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&setup));
+    // The setup dialog is the active window when Test is pressed.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&setup));
 
     QString text;
     bool above = false;
