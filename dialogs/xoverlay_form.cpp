@@ -387,10 +387,15 @@ void TXOverlayForm::paintEvent(QPaintEvent*)
     shown.setDevicePixelRatio(ratio_);
     painter.drawImage(0, 0, shown);
     if (no_rows_) {
-        // Nothing to pick from: said where the picture would be.
+        // Nothing to pick from: said where the picture would be, on the
+        // plain background so the grid does not cross the words.
+        const QString text = QString::fromLatin1(velmora::kNoOverlayRows);
+        const int flags = Qt::AlignCenter | Qt::TextWordWrap;
+        const QRect area = painter.boundingRect(
+            QRect(kMargin / 2, 0, width() - kMargin, Panel1->y()), flags, text);
+        painter.fillRect(area.adjusted(-4, -4, 4, 4), background_);
         painter.setPen(Qt::black);
-        painter.drawText(QRect(kMargin / 2, 0, width() - kMargin, Panel1->y()),
-            Qt::AlignCenter | Qt::TextWordWrap, QString::fromLatin1(velmora::kNoOverlayRows));
+        painter.drawText(area, flags, text);
     }
 }
 
