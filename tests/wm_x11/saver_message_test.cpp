@@ -109,7 +109,6 @@ TEST(UnderAWindowManager, ATestRunsMessageShowsAboveTheSaverAndTheRunGoesOn)
     QString text;
     bool above = false;
     bool focused = false;
-    bool went_on = false;
     int stage = 0;
     const auto started = std::chrono::steady_clock::now();
     QTimer watch;
@@ -140,7 +139,6 @@ TEST(UnderAWindowManager, ATestRunsMessageShowsAboveTheSaverAndTheRunGoesOn)
             press(x.connection(), x.root(), kReturnKey);
             stage = 1;
         } else if (stage == 1 && !box && saver) {
-            went_on = true;
             // A key, once the saver has the keyboard back, ends the run.
             if (input_focus(x.connection()) == saver->winId()
                 && QGuiApplication::focusWindow() == saver->windowHandle()) {
@@ -156,8 +154,7 @@ TEST(UnderAWindowManager, ATestRunsMessageShowsAboveTheSaverAndTheRunGoesOn)
     EXPECT_EQ(text.toStdString(), "Error loading image \"" + missing + "\"!");
     EXPECT_TRUE(above) << "the message lies under the saver's window";
     EXPECT_TRUE(focused) << "the message does not have the keyboard";
-    EXPECT_TRUE(went_on) << "the run ended with the message";
-    EXPECT_EQ(stage, 2);
+    EXPECT_EQ(stage, 2) << "the run did not go on once the message was closed";
     EXPECT_EQ(saver_window(), nullptr) << "a key did not end the run";
     EXPECT_LT(std::chrono::steady_clock::now() - started, 20s);
 
