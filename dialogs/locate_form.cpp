@@ -473,6 +473,7 @@ void TLocateForm::Shape2MouseUp(int, int)
 void TLocateForm::ResetButClick()
 {
     PixelsFromBottom = 0;
+    show_status("Current value=0 pixels from bottom");
     HideMarks();
     waiting_for_click_ = true;
     ResetBut->setEnabled(false);

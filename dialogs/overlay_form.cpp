@@ -18,6 +18,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -64,6 +65,37 @@ std::string file_name_part(const std::string& path)
     const auto slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
+
+// The overlay scale's up-down: it steps by 5, a typed value goes to the
+// nearest step, and Enter takes the typed value without closing the dialog.
+class ScaleUpDown : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+
+protected:
+    QValidator::State validate(QString& text, int& pos) const override
+    {
+        const QValidator::State state = QSpinBox::validate(text, pos);
+        if (state == QValidator::Acceptable && valueFromText(text) % singleStep() != 0)
+            return QValidator::Intermediate;
+        return state;
+    }
+    void fixup(QString& text) const override
+    {
+        bool ok = false;
+        const int typed = locale().toInt(text.trimmed(), &ok);
+        if (!ok)
+            return;
+        const int step = singleStep();
+        text = textFromValue(std::clamp((typed + step / 2) / step * step, minimum(), maximum()));
+    }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        QSpinBox::keyPressEvent(event);
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+            event->accept();
+    }
+};
 
 } // namespace
 
@@ -179,7 +211,7 @@ void TOverlayForm::build_controls()
     OverlayScaleLab = new QLabel(QStringLiteral("100%"), Panel2);
     OverlayScaleLab->setMinimumWidth(OverlayScaleLab->fontMetrics().horizontalAdvance("500%"));
     Set100But = button("Reset", "Reset scale to 100%");
-    UpDown1 = new QSpinBox(Panel2);
+    UpDown1 = new ScaleUpDown(Panel2);
     UpDown1->setRange(kMinScale, kMaxScale);
     UpDown1->setSingleStep(kScaleStep);
     UpDown1->setWrapping(false);
@@ -354,6 +386,19 @@ TXOverlayForm* TOverlayForm::xoverlay_form()
 // ---------------------------------------------------------------------------
 // Opening and closing
 
+void TOverlayForm::setVisible(bool visible)
+{
+    // The previews are built before the window reaches the screen, so an
+    // opening that fails shows its message and never the dialog; the window
+    // keeps its place for the next opening.
+    if (visible && !isVisible()) {
+        if (!built_)
+            build_preview();
+        setAttribute(Qt::WA_DontShowOnScreen, main_error_ || overlay_error_);
+    }
+    QDialog::setVisible(visible);
+}
+
 void TOverlayForm::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
@@ -392,7 +437,6 @@ void TOverlayForm::FormActivate()
     ORefWaveTbarChange();
 
     if (failed) {
-        move(-5000, -5000);
         // The message comes once the modal showing runs; the timer then
         // closes the dialog with every parameter as it was.
         QTimer::singleShot(0, this, [this] {
@@ -402,7 +446,7 @@ void TOverlayForm::FormActivate()
         flip_handler_attached_ = true;
         return;
     }
-    if (first_show_ || y() < -300) {
+    if (first_show_) {
         const QRect screen = this->screen() ? this->screen()->geometry() : QRect();
         move(rounded((screen.width() - frameGeometry().width()) * 0.5L) + screen.x(),
             rounded((screen.height() - frameGeometry().height()) * 0.5L) + screen.y());
@@ -582,8 +626,10 @@ bool TOverlayForm::load_overlay()
     last_footing_ = OverlayShiftPixels;
     // The bottom-left pixel of the picture as loaded, before any mirroring:
     // the pixel the saver takes for its automatic colour.
-    auto_color_ = screen_corner_color();
-    auto_color_24_ = shared->pixel(0, shared->height() - 1);
+    if (!shared->empty()) {
+        auto_color_ = screen_corner_color();
+        auto_color_24_ = shared->pixel(0, shared->height() - 1);
+    }
     if (FlipOverlay)
         mirror_overlay();
     return true;
@@ -638,6 +684,7 @@ void TOverlayForm::reload_overlay()
     Image2->raise();
     if (ShowBound)
         draw_bound_rect();
+    show_position();
 }
 
 void TOverlayForm::apply_zoom(int percent)
@@ -738,8 +785,18 @@ QPoint TOverlayForm::overlay_offset() const
         velmora::overlay_picture_offset(preview_scale_, Image2->y() - Image1->y()));
 }
 
+bool TOverlayForm::no_overlay_rows() const
+{
+    const std::unique_ptr<velmora::Bitmap>& shared = velmora::shared_overlay_bitmap();
+    return shared && shared->empty();
+}
+
 void TOverlayForm::show_position()
 {
+    if (no_overlay_rows()) {
+        StatusBar1->showMessage(QString::fromLatin1(velmora::kNoOverlayRows));
+        return;
+    }
     const QPoint offset = overlay_offset();
     StatusBar1->showMessage(QStringLiteral("X-Left=%1, Y-Top=%2").arg(offset.x()).arg(offset.y()));
 }
@@ -894,7 +951,9 @@ void TOverlayForm::AutoXCBoxClick()
 {
     AutoOverlayXparentColor = AutoXCBox->isChecked();
     SelectXBut->setEnabled(!AutoOverlayXparentColor);
-    if (!AutoOverlayXparentColor)
+    // Without rows there is no corner pixel: as in the saver, the colours
+    // stay as they are.
+    if (!AutoOverlayXparentColor || no_overlay_rows())
         return;
     OverlayXparentColor = auto_color_;
     Overlay24BitXparentColor = auto_color_24_;

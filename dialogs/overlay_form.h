@@ -163,6 +163,9 @@ public:
     QPushButton* CancelBut = nullptr;
     QPushButton* CloseBut = nullptr;
 
+public slots:
+    void setVisible(bool visible) override;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -186,6 +189,8 @@ private:
     void update_bound_rect();
     void xor_bound_figure();
     void show_position();
+    // The footing left no rows of the overlay picture.
+    bool no_overlay_rows() const;
     // The overlay's offset in picture pixels: as handed in until the user
     // moves it, then read from the preview.
     QPoint overlay_offset() const;

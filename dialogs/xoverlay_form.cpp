@@ -44,6 +44,9 @@ QString color_components(Color color)
         .arg(color_blue(color));
 }
 
+const char* const kNoOverlayRows
+    = "The footing leaves no rows of the overlay image: no overlay is shown.";
+
 } // namespace velmora
 
 namespace {
@@ -184,7 +187,14 @@ void TXOverlayForm::Build()
     work_.set_transparent(false);
     const int w = work_.width();
     const int h = work_.height();
-    if (w > 0 && h > 0) {
+    no_rows_ = w <= 0 || h <= 0;
+    // The surface and the picture on it hold the screen's own pixels: on a
+    // scaling screen the picture is fitted once, to the device pixels under
+    // the window's, and shown one to one.
+    ratio_ = devicePixelRatioF();
+    surface_.set_size(qRound(width() * ratio_), qRound(Panel1->y() * ratio_));
+    image_size_ = QSize(w, h);
+    if (!no_rows_) {
         // Fitted to the width with a margin, or to the height left above the
         // panel when that is less; small pictures are enlarged.
         int target_width = Panel1->width() - kMargin;
@@ -194,7 +204,9 @@ void TXOverlayForm::Build()
             target_width = rounded(static_cast<long double>(available) / h * w);
             target_height = available;
         }
-        velmora::rescale_bitmap(work_, std::max(target_width, 1), std::max(target_height, 1));
+        image_size_ = QSize(std::max(target_width, 1), std::max(target_height, 1));
+        velmora::rescale_bitmap(work_, std::max(qRound(image_size_.width() * ratio_), 1),
+            std::max(qRound(image_size_.height() * ratio_), 1));
     }
     draw_overlay();
     cursor_color_ = OverlayXparentColor;
@@ -213,10 +225,10 @@ void TXOverlayForm::set_x_color()
     // colour.
     if (!clicked_)
         return;
-    const int x = last_click_.x() - image_left_;
-    const int y = last_click_.y() - image_top_;
-    const bool inside = x >= 0 && y >= 0 && x < work_.width() && y < work_.height();
-    Overlay24BitXparentColor = inside ? work_.pixel(x, y) : -1;
+    const QPoint at = device_point(last_click_) - device_point(image_rect().topLeft());
+    const bool inside
+        = image_rect().contains(last_click_) && at.x() < work_.width() && at.y() < work_.height();
+    Overlay24BitXparentColor = inside ? work_.pixel(at.x(), at.y()) : -1;
 }
 
 void TXOverlayForm::make_grids()
@@ -226,35 +238,48 @@ void TXOverlayForm::make_grids()
         return;
     const velmora::Color black = velmora::make_color(0, 0, 0);
     for (int y = 0; y < Panel1->y(); y += kGridStep)
-        surface_.fill_rect(0, y, surface_.width(), y + 1, black);
+        fill(QRect(0, y, width(), 1), black);
+}
+
+QPoint TXOverlayForm::device_point(QPoint p) const
+{
+    return { qRound(p.x() * ratio_), qRound(p.y() * ratio_) };
+}
+
+void TXOverlayForm::fill(const QRect& area, velmora::Color color)
+{
+    const QPoint from = device_point(area.topLeft());
+    const QPoint to = device_point(area.topLeft() + QPoint(area.width(), area.height()));
+    surface_.fill_rect(from.x(), from.y(), to.x(), to.y(), color);
 }
 
 void TXOverlayForm::draw_overlay()
 {
-    image_left_ = (width() - work_.width()) / 2;
-    image_top_ = (height() - Panel1->height() - work_.height()) / 2;
+    image_left_ = (width() - image_size_.width()) / 2;
+    image_top_ = (height() - Panel1->height() - image_size_.height()) / 2;
     // The saver's own transparent drawing: pixels of exactly the key colour
     // are left out, so the background and the grid show through.
     work_.set_transparent(true);
     work_.set_transparent_color(OverlayXparentColor);
-    velmora::draw(surface_, image_left_, image_top_, work_);
+    const QPoint at = device_point(QPoint(image_left_, image_top_));
+    velmora::draw(surface_, at.x(), at.y(), work_);
     drawn_ = true;
     make_frame();
 }
 
 void TXOverlayForm::make_frame()
 {
-    if (!drawn_ || !grid_)
+    if (!drawn_ || !grid_ || no_rows_)
         return;
     const velmora::Color white = velmora::make_color(255, 255, 255);
     const int left = image_left_ - 1;
     const int top = image_top_ - 1;
-    const int right = image_left_ + work_.width();
-    const int bottom = image_top_ + work_.height();
-    surface_.fill_rect(left, top, right + 1, top + 1, white);
-    surface_.fill_rect(left, bottom, right + 1, bottom + 1, white);
-    surface_.fill_rect(left, top, left + 1, bottom + 1, white);
-    surface_.fill_rect(right, top, right + 1, bottom + 1, white);
+    const int right = image_left_ + image_size_.width();
+    const int bottom = image_top_ + image_size_.height();
+    fill(QRect(left, top, right - left + 1, 1), white);
+    fill(QRect(left, bottom, right - left + 1, 1), white);
+    fill(QRect(left, top, 1, bottom - top + 1), white);
+    fill(QRect(right, top, 1, bottom - top + 1), white);
 }
 
 void TXOverlayForm::FormPaint()
@@ -273,8 +298,7 @@ void TXOverlayForm::FormMouseMove(int x, int y)
 
 void TXOverlayForm::FormMouseDown(int x, int y)
 {
-    if (!(x >= image_left_ && x < image_left_ + work_.width() && y >= image_top_
-            && y < image_top_ + work_.height()))
+    if (!image_rect().contains(x, y))
         return;
     // The pair must name one pixel: the screen colour is read at the click
     // point itself, as a pointer move onto it would have done.
@@ -334,7 +358,7 @@ void TXOverlayForm::free_work_bitmap()
 
 QRect TXOverlayForm::image_rect() const
 {
-    return QRect(image_left_, image_top_, work_.width(), work_.height());
+    return QRect(QPoint(image_left_, image_top_), image_size_);
 }
 
 velmora::Color TXOverlayForm::shown_color(int x, int y)
@@ -344,7 +368,8 @@ velmora::Color TXOverlayForm::shown_color(int x, int y)
     const QImage shot = grab(QRect(x, y, 1, 1)).toImage();
     if (!shot.isNull() && shot.width() >= 1 && shot.height() >= 1)
         return from_qcolor(shot.pixelColor(0, 0));
-    return surface_.pixel(x, y);
+    const QPoint at = device_point(QPoint(x, y));
+    return surface_.pixel(at.x(), at.y());
 }
 
 void TXOverlayForm::showEvent(QShowEvent* event)
@@ -358,7 +383,20 @@ void TXOverlayForm::paintEvent(QPaintEvent*)
 {
     FormPaint();
     QPainter painter(this);
-    painter.drawImage(0, 0, velmora::qimage_view(surface_));
+    QImage shown = velmora::qimage_view(surface_);
+    shown.setDevicePixelRatio(ratio_);
+    painter.drawImage(0, 0, shown);
+    if (no_rows_) {
+        // Nothing to pick from: said where the picture would be, on the
+        // plain background so the grid does not cross the words.
+        const QString text = QString::fromLatin1(velmora::kNoOverlayRows);
+        const int flags = Qt::AlignCenter | Qt::TextWordWrap;
+        const QRect area = painter.boundingRect(
+            QRect(kMargin / 2, 0, width() - kMargin, Panel1->y()), flags, text);
+        painter.fillRect(area.adjusted(-4, -4, 4, 4), background_);
+        painter.setPen(Qt::black);
+        painter.drawText(area, flags, text);
+    }
 }
 
 void TXOverlayForm::mousePressEvent(QMouseEvent* event)

@@ -23,6 +23,10 @@ QImage keyed_qimage(const Bitmap& bitmap, Color key);
 // "R=192, G=220, B=192".
 QString color_components(Color color);
 
+// What both overlay dialogs say when the footing is as high as the overlay
+// picture or higher: no rows are left, and the saver shows no overlay.
+extern const char* const kNoOverlayRows;
+
 } // namespace velmora
 
 // The overlay's transparent-colour picker: shows a fitted copy of the shared
@@ -88,9 +92,16 @@ private:
     void free_work_bitmap();
     // The colour the dialog shows at a point of its surface.
     velmora::Color shown_color(int x, int y);
+    // A point of the window in the surface's pixels, and an area of the
+    // window filled there.
+    QPoint device_point(QPoint p) const;
+    void fill(const QRect& area, velmora::Color color);
 
     velmora::Bitmap surface_; // the dialog's canvas above Panel1
     velmora::Bitmap work_; // the fitted copy of the overlay, while open
+    bool no_rows_ = false; // the footing left nothing of the overlay
+    qreal ratio_ = 1; // the surface's pixels per pixel of the window
+    QSize image_size_; // the picture's size in the window
     int image_left_ = 0;
     int image_top_ = 0;
     bool drawn_ = false;

@@ -6,6 +6,7 @@
 #include "gif/frame_export.h"
 #include "gif/gif_reader.h"
 #include "picture/qt/platform_codecs.h"
+#include "platform/info_box.h"
 #include "platform/run_mode.h"
 #include "platform/saver_password.h"
 #include "platform/screensaver_state.h"
@@ -287,6 +288,9 @@ bool TMainForm::event(QEvent* event)
 void TMainForm::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    // Messages of the run must appear over this window, not under it.
+    if (!hosted() && !leader_)
+        velmora::set_info_box_owner(this);
     // Without a window manager the window is never activated: the first show
     // counts as the first activation.
     if (FirstActivation)
@@ -885,8 +889,10 @@ void TMainForm::FormClose()
     Closing = true;
     Timer1->stop();
     Timer2->stop();
-    if (!hosted() && !leader_)
+    if (!hosted() && !leader_) {
         set_screensaver_running(false);
+        velmora::set_info_box_owner(nullptr);
+    }
     release_input();
     resize(width(), 100);
     for (const auto& form : followers_) {
@@ -926,6 +932,11 @@ void TMainForm::inform(const std::string& text)
     const bool taken = input_taken_;
     release_input();
     velmora::show_info(text);
-    if (taken && !Closing)
+    if (Closing || !isVisible())
+        return;
+    // The keyboard comes back to the saver, whichever window the window
+    // manager would hand it to once the box is gone.
+    activateWindow();
+    if (taken)
         take_input();
 }

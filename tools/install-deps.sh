@@ -29,6 +29,8 @@ PACKAGES="$PACKAGES desktop-file-utils man-db dpkg-dev file xscreensaver x11-xse
 # dummy driver, whose RandR monitors make two monitors of one desktop.
 PACKAGES="$PACKAGES lintian xsecurelock xdotool mate-screensaver dbus-daemon libglib2.0-bin
 dconf-service dconf-gsettings-backend xserver-xorg-core xserver-xorg-video-dummy"
+# The dialogs and the saver under a real window manager.
+PACKAGES="$PACKAGES openbox"
 
 missing=""
 for p in $PACKAGES; do

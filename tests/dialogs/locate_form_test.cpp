@@ -228,6 +228,7 @@ TEST_F(LocateFormTest, ResetClearsTheLineAndUnchecksTheHiddenBox)
     EXPECT_TRUE(form.UseBottomCBox->isHidden());
     QTest::mouseClick(form.ResetBut, Qt::LeftButton);
     EXPECT_EQ(form.PixelsFromBottom, 0);
+    EXPECT_EQ(form.status_text(), "Current value=0 pixels from bottom");
     EXPECT_FALSE(form.UseBottom);
     EXPECT_FALSE(form.UseBottomCBox->isChecked());
     EXPECT_TRUE(form.Shape1->isHidden());

@@ -1,5 +1,6 @@
 #include "base/show_info.h"
 #include "dialogs/overlay_form.h"
+#include "dialogs/xoverlay_form.h"
 #include "display/bitmap_view.h"
 #include "imaging/rescaler.h"
 #include "scene/global_bitmaps.h"
@@ -270,11 +271,13 @@ TEST_F(OverlayFormTest, ErrorsCloseTheDialogAndLeaveEverythingAsItWas)
         { "damaged overlay", main_file, damaged, 0,
             "Error Loading Overlay Image " + damaged + "!" },
     };
-    // A good opening first: its preview must survive the failures.
+    // A good opening first: its preview and its place must survive the
+    // failures.
     s.OverlayXparentColor = make_color(1, 2, 3);
     open();
     QTest::mouseClick(form.CloseBut, Qt::LeftButton);
     const Bitmap preview = form.main_preview();
+    const QPoint placed = form.pos();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         messages.clear();
@@ -285,7 +288,13 @@ TEST_F(OverlayFormTest, ErrorsCloseTheDialogAndLeaveEverythingAsItWas)
         s.XOffSet = 7;
         s.OverlayXparentColor = make_color(1, 2, 3);
         s.Overlay24BitXparentColor = make_color(4, 5, 6);
+        bool on_screen = false;
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout,
+            [&] { on_screen |= form.windowHandle() && form.windowHandle()->isVisible(); });
+        probe.start(5);
         EXPECT_EQ(open_modal(), QDialog::Rejected);
+        EXPECT_FALSE(on_screen) << "only the message shows";
         EXPECT_EQ(messages, std::vector<std::string> { c.message });
         Settings back = s;
         form.take_parameters(back);
@@ -303,6 +312,67 @@ TEST_F(OverlayFormTest, ErrorsCloseTheDialogAndLeaveEverythingAsItWas)
     open();
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(form.Image2->size(), QSize(88, 44));
+    EXPECT_EQ(form.pos(), placed);
+}
+
+TEST_F(OverlayFormTest, TheScaleStepsBy5AndEnterInItKeepsTheDialogOpen)
+{
+    // A typed scale goes to the nearest step when Enter takes it.
+    const std::pair<const char*, int> cases[]
+        = { { "7", 5 }, { "8", 10 }, { "3", 5 }, { "150", 150 } };
+    open();
+    for (const auto& [typed, scale] : cases) {
+        SCOPED_TRACE(typed);
+        form.UpDown1->setFocus();
+        QTest::keyClick(form.UpDown1, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(form.UpDown1, typed);
+        QTest::keyClick(form.UpDown1, Qt::Key_Return);
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_EQ(form.OverlayZoomFactor, scale);
+        EXPECT_EQ(form.OverlayScaleLab->text().toStdString(), std::to_string(scale) + "%");
+    }
+}
+
+// As in the saver, a footing as high as the overlay or higher leaves no
+// overlay and keeps its colours; both dialogs say so.
+TEST_F(OverlayFormTest, AFootingThatLeavesNoRowsShowsNoOverlayAndSaysSo)
+{
+    for (const int footing : { 100, 250 }) {
+        SCOPED_TRACE(footing);
+        s.OverlayShiftPixels = footing;
+        s.OverlayXparentColor = make_color(1, 2, 3);
+        s.Overlay24BitXparentColor = make_color(4, 5, 6);
+        open();
+        EXPECT_TRUE(messages.empty());
+        EXPECT_EQ(status(), velmora::kNoOverlayRows);
+        EXPECT_EQ(form.Image2->height(), 0);
+        Settings back = s;
+        form.take_parameters(back);
+        EXPECT_EQ(back.OverlayXparentColor, make_color(1, 2, 3));
+        EXPECT_EQ(back.Overlay24BitXparentColor, make_color(4, 5, 6));
+        QTest::mouseClick(form.CancelBut, Qt::LeftButton);
+
+        // The picker shows the same words where the picture would be, and
+        // no stray frame.
+        TXOverlayForm picker;
+        picker.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&picker));
+        const QImage shown = picker.grab(QRect(0, 0, picker.width(), picker.Panel1->y()))
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
+        int white = 0;
+        int text = 0;
+        const QRgb background = picker.background_color().rgb();
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) {
+                const QRgb p = shown.pixel(x, y) | 0xFF000000;
+                white += p == 0xFFFFFFFF;
+                text += p != background && p != 0xFF000000 && p != 0xFFFFFFFF;
+            }
+        EXPECT_EQ(white, 0);
+        EXPECT_GT(text, 50);
+        picker.hide();
+    }
 }
 
 // The dialog and the saver's scene build agree on where the overlay stands,

@@ -2,6 +2,7 @@
 #include "dialogs/locate_form.h"
 #include "dialogs/overlay_form.h"
 #include "dialogs/setup_form.h"
+#include "dialogs/xoverlay_form.h"
 #include "display/bitmap_view.h"
 #include "scene/global_bitmaps.h"
 #include "scene/test_pictures.h"
@@ -129,6 +130,32 @@ TEST_F(DialogsHiDpi, TheOverlayDialogDrawsBothPicturesInDevicePixels)
     EXPECT_TRUE(form.main_preview() == clean);
 
     expect_shown_one_to_one(form.Image1, clean);
+    form.hide();
+    velmora::shared_overlay_bitmap().reset();
+}
+
+TEST_F(DialogsHiDpi, ThePickerShowsThePictureInDevicePixels)
+{
+    // 410 x 410 fits the 205 x 205 of the window above the panel: on the
+    // screen's 410 x 410 pixels there, every pixel of it shows.
+    const Bitmap overlay = coordinate_picture(410, 410);
+    velmora::shared_overlay_bitmap() = std::make_unique<Bitmap>(overlay);
+    TXOverlayForm form;
+    form.OverlayXparentColor = velmora::make_color(255, 255, 255);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_EQ(form.image_rect(), QRect(71, 20, 205, 205));
+    QImage shown = form.grab(form.image_rect()).toImage();
+    Bitmap picture(shown.width(), shown.height());
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x) {
+            const QColor c = shown.pixelColor(x, y);
+            picture.set_pixel(x, y, velmora::make_color(c.red(), c.green(), c.blue()));
+        }
+    EXPECT_TRUE(picture == overlay);
+    // A click picks the pixel under the pointer's device pixel.
+    QTest::mouseClick(&form, Qt::LeftButton, {}, QPoint(71 + 100, 20 + 50));
+    EXPECT_EQ(form.Overlay24BitXparentColor, overlay.pixel(200, 100));
     form.hide();
     velmora::shared_overlay_bitmap().reset();
 }
