@@ -18,6 +18,7 @@
 #include "platform/instance_guard.h"
 #include "platform/password_dialogs.h"
 #include "platform/termination_signals.h"
+#include "platform/window_system.h"
 #include "platform/x11_window.h"
 
 #include <QTimer>
@@ -33,18 +34,21 @@ namespace {
 
 using namespace velmora;
 
-// Opens the password dialog over the window the host named. Ends quietly
-// whatever happens: the host expects no answer and no messages.
+// Opens the password dialog over the window the host named, or on its own
+// where there is no such window (in a Wayland session nothing can be named).
+// Ends quietly whatever happens: the host expects no answer and no messages.
 int change_password(int& argc, char** argv, const std::string& window)
 {
     try {
         const std::unique_ptr<X11Connection> x = X11Connection::open();
-        if (!x)
+        if (!x && !session_displays().wayland)
             return 0;
+        const std::optional<std::uint32_t> id = parse_window_id(window);
+        const bool over_host = x && id && window_state(*x, *id) != WindowState::gone;
+        choose_qt_platform(over_host);
         Application app(argc, argv);
         std::unique_ptr<QWindow> host;
-        const std::optional<std::uint32_t> id = parse_window_id(window);
-        if (id && window_state(*x, *id) != WindowState::gone)
+        if (over_host)
             host.reset(QWindow::fromWinId(*id));
         PasswordChangeDialog dialog;
         if (host) {
@@ -66,7 +70,9 @@ int run_hosted(int& argc, char** argv, const StartRequest& request)
 {
     const std::unique_ptr<X11Connection> x = X11Connection::open();
     if (!x) {
-        std::cerr << "velmora: cannot connect to the X server\n";
+        std::cerr << x11_needed_message("drawing into a host's window (--root, --window-id, "
+                                        "XSCREENSAVER_WINDOW)")
+                  << "\n";
         return 1;
     }
     const std::optional<std::uint32_t> id
@@ -78,6 +84,7 @@ int run_hosted(int& argc, char** argv, const StartRequest& request)
         return 1;
     }
 
+    choose_qt_platform(true);
     Application app(argc, argv);
     install_info_box();
     register_platform_codecs();
@@ -169,11 +176,18 @@ int main(int argc, char** argv)
     if (run_mode == kPreview) {
         // Without a host window there is nothing to draw into.
         host = parse_window_id(request.window);
-        x = X11Connection::open();
-        if (!host || !x)
+        if (!host)
             return 0;
+        x = X11Connection::open();
+        if (!x) {
+            std::cerr << x11_needed_message("the preview (/p)") << "\n";
+            return 1;
+        }
     }
 
+    // The preview draws into another program's X11 window; the saver and the
+    // dialogs use the session's own display system.
+    choose_qt_platform(run_mode == kPreview);
     Application app(argc, argv);
     install_info_box();
     // Every window of the program may load pictures in any supported format.

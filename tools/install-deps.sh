@@ -8,6 +8,8 @@ libjpeg62-turbo-dev libwmf-dev libemf2svg-dev librsvg2-dev libcrypt-dev libxcb1-
 python3 python3-pil fonts-dejavu-core"
 # libwmf only recommends its fonts, but cannot draw any metafile without them.
 PACKAGES="$PACKAGES fonts-urw-base35"
+# The saver and the dialogs in a Wayland session.
+PACKAGES="$PACKAGES qt6-wayland"
 # WebP and TIFF pictures.
 PACKAGES="$PACKAGES qt6-image-formats-plugins"
 # Tests: GoogleTest, the GIF peer checks, the private X servers and key
@@ -20,6 +22,9 @@ PACKAGES="$PACKAGES clang libclang-rt-14-dev llvm"
 # Installation and package checks, and the end-to-end tests under
 # XScreenSaver and on two monitors.
 PACKAGES="$PACKAGES desktop-file-utils man-db dpkg-dev file xscreensaver x11-xserver-utils"
+# The end-to-end tests in a Wayland session: a headless compositor, its
+# screenshots, key presses and idle daemon.
+PACKAGES="$PACKAGES sway grim wtype swayidle"
 
 missing=""
 for p in $PACKAGES; do
