@@ -56,6 +56,7 @@ int change_password(int& argc, char** argv, const std::string& window)
             dialog.windowHandle()->setTransientParent(host.get());
         }
         dialog.exec();
+        end_now_on_wayland(0);
     } catch (...) {
     }
     return 0;
@@ -216,5 +217,7 @@ int main(int argc, char** argv)
         forms.add<TAboutBox>();
     }
     forms.main().show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    end_now_on_wayland(status);
+    return status;
 }

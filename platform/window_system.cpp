@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QWidget>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -43,6 +44,14 @@ void choose_qt_platform(bool needs_x11)
 bool on_wayland()
 {
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+void end_now_on_wayland(int status)
+{
+    if (!on_wayland())
+        return;
+    std::fflush(nullptr);
+    std::_Exit(status);
 }
 
 void request_full_screen(QWidget& window, QScreen* screen)

@@ -35,6 +35,13 @@ void choose_qt_platform(bool needs_x11);
 // and full screen is a request to the compositor for one output.
 bool on_wayland();
 
+// Ends the process with `status` at once when the windows are Wayland
+// surfaces, skipping the teardown of Qt's Wayland connection: that can wait
+// for ever on its event reader, and an idle daemon that waits for the saver
+// to end would wait with it. Elsewhere it returns. Called with the
+// application object alive and nothing left to save.
+void end_now_on_wayland(int status);
+
 // Asks the compositor to show the top-level `window` full screen on
 // `screen` (the window's own screen when null), without decoration. On
 // Wayland a window cannot place itself: its geometry is only a wish.

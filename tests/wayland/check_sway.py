@@ -7,7 +7,8 @@ Installs the build into a temporary prefix and runs it in a headless sway
 started as a user's session starts (tools/sway_session.py). Then: `velmora
 /s` covers each output full screen with the scene velmora-render builds for
 that output's size, the reflection moving, and a key ends it; swayidle starts
-it after two seconds without input; `velmora /c` opens its window.
+it after two seconds without input; `velmora /c` opens its window; the
+saver password set with `velmora /a` is asked for, and typed, there.
 """
 
 import os
@@ -18,21 +19,13 @@ import tempfile
 import time
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [os.path.join(HERE, "..", "..", "tools"), os.path.join(HERE, "..", "support")]
+from scene_pictures import expected_scene, rgb  # noqa: E402
 from sway_session import SwaySession, wait_until  # noqa: E402
 
 BUILD = None
 OUTPUTS = {"HEADLESS-1": (1280, 1024), "HEADLESS-2": (1024, 768)}
-
-
-def rgb(png, crop=None):
-    """The picture's pixels as RGB bytes, optionally a (x, y, w, h) part of it."""
-    command = ["convert", png]
-    if crop:
-        x, y, w, h = crop
-        command += ["-crop", f"{w}x{h}+{x}+{y}", "+repage"]
-    return subprocess.run(command + ["-depth", "8", "rgb:-"], capture_output=True,
-                          check=True).stdout
 
 
 class Sway(unittest.TestCase):
@@ -56,19 +49,11 @@ class Sway(unittest.TestCase):
     def expected_scene(self, settings, size):
         """The panel's place and its pictures (one per reflection frame) that
         velmora-render builds from the saver's settings for a screen size."""
-        frames = os.path.join(self.sway.tmp, f"frames_{size[0]}x{size[1]}")
-        result = subprocess.run(
-            [os.path.join(self.prefix, "bin", "velmora-render"), "--config", settings,
-             "--screen", f"{size[0]}x{size[1]}", "--print-scene", "--frames-dir", frames],
-            capture_output=True, text=True)
-        self.assertEqual(result.returncode, 0, result.stderr)
-        scene = {k: int(v) for k, v in (line.split("=") for line in result.stdout.split())
-                 if k != "ScaleFactor"}
-        panel = (scene["PanelLeft"], scene["PanelTop"], scene["PanelWidth"],
-                 scene["PanelHeight"])
-        pictures = [rgb(os.path.join(frames, f"frame_{k:02d}.png"))
-                    for k in range(1, scene["FramesBuilt"] + 1)]
-        return panel, pictures
+        scene, pictures = expected_scene(
+            os.path.join(self.prefix, "bin", "velmora-render"), settings, size,
+            os.path.join(self.sway.tmp, f"frames_{size[0]}x{size[1]}"))
+        return (scene["PanelLeft"], scene["PanelTop"], scene["PanelWidth"],
+                scene["PanelHeight"]), pictures
 
     def assert_scene_on_every_output(self, tag):
         # The installed copy's first start named the demo scene in the
@@ -99,16 +84,16 @@ class Sway(unittest.TestCase):
         self.assertEqual(sorted((o, f) for o, _, f in self.sway.views()),
                          [(o, True) for o in sorted(OUTPUTS)])
 
-    def press_a_key(self):
-        # The compositor announces the new virtual keyboard first; the key
-        # follows once the saver has taken it up.
-        result = self.sway.run("wtype", "-s", "1000", "-k", "space")
+    def type(self, *keys):
+        # The compositor announces the new virtual keyboard first; the keys
+        # follow once the program has taken it up.
+        result = self.sway.run("wtype", "-s", "1000", *keys)
         self.assertEqual(result.returncode, 0, result.stderr)
 
     def test_1_saver_covers_both_outputs_and_a_key_ends_it(self):
         saver = self.sway.start([self.program, "/s"])
         self.assert_scene_on_every_output("saver")
-        self.press_a_key()
+        self.type("-k", "space")
         try:
             self.assertEqual(saver.wait(10), 0)
         except subprocess.TimeoutExpired:
@@ -122,8 +107,26 @@ class Sway(unittest.TestCase):
                         "swayidle did not start the saver: " + self.sway.log("swayidle"))
         self.assertGreaterEqual(time.monotonic() - begin, 2)
         self.assert_scene_on_every_output("idle")
-        self.press_a_key()
+        self.type("-k", "space")
         self.assertTrue(wait_until(10, lambda: not self.sway.views()), "a key did not end it")
+
+    def test_4_the_password_prompt_takes_the_keys(self):
+        # Set with the password dialog, typed into as a user would.
+        dialog = self.sway.start([self.program, "/a"])
+        self.assertTrue(wait_until(20, lambda: self.sway.views()), "no password dialog")
+        self.type("secret", "-k", "Tab", "secret", "-k", "Return")
+        self.assertEqual(dialog.wait(10), 0)
+        saver = self.sway.start([self.program, "/s"])
+        self.assertTrue(wait_until(30, lambda: len(self.sway.views()) == len(OUTPUTS)))
+        time.sleep(3)  # the scene is built before input counts
+        for password, running in (("wrong", True), ("secret", False)):
+            self.type("-k", "space")
+            self.assertTrue(wait_until(10, lambda: len(self.sway.views()) > len(OUTPUTS)),
+                            "no prompt")
+            self.type(password, "-k", "Return")
+            self.assertTrue(wait_until(10, lambda: (saver.poll() is None) == running and
+                                       len(self.sway.views()) <= len(OUTPUTS)), password)
+        self.assertEqual(saver.wait(5), 0)
 
     def test_3_configuration_opens_its_window(self):
         dialogs = self.sway.start([self.program, "/c"])

@@ -21,6 +21,9 @@ import tempfile
 import time
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from scene_pictures import expected_scene, rgb  # noqa: E402
+
 BUILD = None
 WIDTH, HEIGHT = 1280, 1024
 
@@ -33,16 +36,6 @@ def wait_until(seconds, condition, step=0.05):
         if time.monotonic() > end:
             return False
         time.sleep(step)
-
-
-def rgb(png, crop=None):
-    """The picture's pixels as RGB bytes, optionally a (x, y, w, h) part of it."""
-    command = ["convert", png]
-    if crop:
-        x, y, w, h = crop
-        command += ["-crop", f"{w}x{h}+{x}+{y}", "+repage"]
-    return subprocess.run(command + ["-depth", "8", "rgb:-"], capture_output=True,
-                          check=True).stdout
 
 
 class XScreenSaver(unittest.TestCase):
@@ -136,19 +129,10 @@ class XScreenSaver(unittest.TestCase):
         return path
 
     def expected_scene(self, settings):
-        """The geometry and the panel's pictures (one per reflection frame)
-        velmora-render builds for the screen from the saver's settings."""
-        frames = os.path.join(self.tmp, "frames")
-        result = subprocess.run(
-            [os.path.join(self.prefix, "bin", "velmora-render"), "--config", settings,
-             "--screen", f"{WIDTH}x{HEIGHT}", "--print-scene", "--frames-dir", frames],
-            capture_output=True, text=True)
-        self.assertEqual(result.returncode, 0, result.stderr)
-        scene = {k: int(v) for k, v in (line.split("=") for line in result.stdout.split())
-                 if k != "ScaleFactor"}
-        pictures = [rgb(os.path.join(frames, f"frame_{k:02d}.png"))
-                    for k in range(1, scene["FramesBuilt"] + 1)]
-        return scene, pictures
+        """The geometry and the panel's pictures velmora-render builds for the
+        screen from the saver's settings."""
+        return expected_scene(os.path.join(self.prefix, "bin", "velmora-render"), settings,
+                              (WIDTH, HEIGHT), os.path.join(self.tmp, "frames"))
 
     def test_activates_on_the_demo_scene_moving_and_ends_at_deactivation(self):
         self.assertEqual(self.command("-activate").returncode, 0)
