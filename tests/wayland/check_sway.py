@@ -20,6 +20,7 @@ import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.dont_write_bytecode = True  # the source tree stays as it is
 sys.path[:0] = [os.path.join(HERE, "..", "..", "tools"), os.path.join(HERE, "..", "support")]
 from scene_pictures import expected_scene, rgb  # noqa: E402
 from sway_session import SwaySession, wait_until  # noqa: E402

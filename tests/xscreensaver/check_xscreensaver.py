@@ -21,6 +21,7 @@ import tempfile
 import time
 import unittest
 
+sys.dont_write_bytecode = True  # the source tree stays as it is
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from scene_pictures import expected_scene, rgb  # noqa: E402
 
