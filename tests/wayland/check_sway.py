@@ -37,7 +37,11 @@ class Sway(unittest.TestCase):
         subprocess.run(["cmake", "--install", BUILD, "--prefix", cls.prefix],
                        capture_output=True, check=True)
         cls.program = os.path.join(cls.prefix, "bin", "velmora")
-        cls.sway = SwaySession(OUTPUTS)
+        try:
+            cls.sway = SwaySession(OUTPUTS)
+        except BaseException:
+            shutil.rmtree(cls.prefix, ignore_errors=True)
+            raise
 
     @classmethod
     def tearDownClass(cls):
