@@ -19,6 +19,7 @@
 #include "platform/password_dialogs.h"
 #include "platform/termination_signals.h"
 #include "platform/window_state_requests.h"
+#include "platform/window_system.h"
 #include "platform/x11_window.h"
 
 #include <QTimer>
@@ -35,18 +36,21 @@ namespace {
 
 using namespace velmora;
 
-// Opens the password dialog over the window the host named. Ends quietly
-// whatever happens: the host expects no answer and no messages.
+// Opens the password dialog over the window the host named, or on its own
+// where there is no such window (in a Wayland session nothing can be named).
+// Ends quietly whatever happens: the host expects no answer and no messages.
 int change_password(int& argc, char** argv, const std::string& window)
 {
     try {
         const std::unique_ptr<X11Connection> x = X11Connection::open();
-        if (!x)
+        if (!x && !session_displays().wayland)
             return 0;
+        const std::optional<std::uint32_t> id = parse_window_id(window);
+        const bool over_host = x && id && window_state(*x, *id) != WindowState::gone;
+        choose_qt_platform(over_host);
         Application app(argc, argv);
         std::unique_ptr<QWindow> host;
-        const std::optional<std::uint32_t> id = parse_window_id(window);
-        if (id && window_state(*x, *id) != WindowState::gone)
+        if (over_host)
             host.reset(QWindow::fromWinId(*id));
         PasswordChangeDialog dialog;
         if (host) {
@@ -54,6 +58,7 @@ int change_password(int& argc, char** argv, const std::string& window)
             dialog.windowHandle()->setTransientParent(host.get());
         }
         dialog.exec();
+        end_now_on_wayland(0);
     } catch (...) {
     }
     return 0;
@@ -70,7 +75,9 @@ int run_hosted(int& argc, char** argv, const StartRequest& request)
     std::signal(SIGUSR1, SIG_IGN);
     const std::unique_ptr<X11Connection> x = X11Connection::open();
     if (!x) {
-        std::cerr << "velmora: cannot connect to the X server\n";
+        std::cerr << x11_needed_message("drawing into a host's window (--root, --window-id, "
+                                        "XSCREENSAVER_WINDOW)")
+                  << "\n";
         return 1;
     }
     const std::optional<std::uint32_t> id
@@ -83,6 +90,7 @@ int run_hosted(int& argc, char** argv, const StartRequest& request)
     }
 
     drop_window_state_requests(*x);
+    choose_qt_platform(true);
     Application app(argc, argv);
     install_info_box();
     register_platform_codecs();
@@ -176,11 +184,18 @@ int main(int argc, char** argv)
     if (run_mode == kPreview) {
         // Without a host window there is nothing to draw into.
         host = parse_window_id(request.window);
-        x = X11Connection::open();
-        if (!host || !x)
+        if (!host)
             return 0;
+        x = X11Connection::open();
+        if (!x) {
+            std::cerr << x11_needed_message("the preview (/p)") << "\n";
+            return 1;
+        }
     }
 
+    // The preview draws into another program's X11 window; the saver and the
+    // dialogs use the session's own display system.
+    choose_qt_platform(run_mode == kPreview);
     Application app(argc, argv);
     install_info_box();
     // Every window of the program may load pictures in any supported format.
@@ -209,5 +224,7 @@ int main(int argc, char** argv)
         forms.add<TAboutBox>();
     }
     forms.main().show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    end_now_on_wayland(status);
+    return status;
 }

@@ -11,6 +11,7 @@
 #include "picture/picture_folder.h"
 #include "picture/qt/platform_codecs.h"
 #include "picture/qt/qimage_view.h"
+#include "platform/window_system.h"
 #include "scene/global_bitmaps.h"
 #include "settings/read_write_ini.h"
 #include "settings/settings.h"
@@ -1557,6 +1558,10 @@ void TSetupForm::TestButClick()
         auto display = std::make_unique<TMainForm>();
         display->setAttribute(Qt::WA_QuitOnClose, false);
         display->setWindowModality(Qt::ApplicationModal);
+        // A Wayland compositor gives each full-screen window one output: the
+        // test covers them all there.
+        if (velmora::on_wayland())
+            display->cover_every_monitor();
         QEventLoop loop;
         struct CloseWatch : QObject {
             QEventLoop* loop;

@@ -10,6 +10,7 @@
 #include "platform/run_mode.h"
 #include "platform/saver_password.h"
 #include "platform/screensaver_state.h"
+#include "platform/window_system.h"
 #include "scene/setting_ranges.h"
 #include "settings/read_write_ini.h"
 #include "settings/settings.h"
@@ -25,6 +26,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -184,6 +186,12 @@ void TMainForm::cover_every_monitor()
         // Its scene comes from this form's start sequence, not its own.
         form->FirstActivation = false;
         form->setCursor(Qt::BlankCursor);
+        // A modal form (a test from the dialogs) blocks the input of every
+        // window but its own.
+        if (isModal()) {
+            form->winId();
+            form->windowHandle()->setTransientParent(windowHandle());
+        }
         form->cover_screen();
         followers_.push_back(std::move(form));
     }
@@ -261,6 +269,8 @@ bool TMainForm::adopt_scene(const std::string& file_name, int water_edge)
 void TMainForm::cover_screen()
 {
     setGeometry(covered_area());
+    if (!hosted() && velmora::on_wayland())
+        velmora::request_full_screen(*this, screen_);
 }
 
 void TMainForm::resizeEvent(QResizeEvent* event)
@@ -906,8 +916,12 @@ void TMainForm::FormClose()
 void TMainForm::take_input()
 {
     setCursor(Qt::BlankCursor);
-    grabMouse();
-    grabKeyboard();
+    // A Wayland compositor has no grabs: input goes to the surface under the
+    // pointer or with the keyboard focus, and each monitor's form passes it on.
+    if (!velmora::on_wayland()) {
+        grabMouse();
+        grabKeyboard();
+    }
     input_taken_ = true;
 }
 

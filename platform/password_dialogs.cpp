@@ -2,9 +2,13 @@
 
 #include "base/error.h"
 #include "platform/saver_password.h"
+#include "platform/window_system.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QFormLayout>
+#include <QInputEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -29,6 +33,38 @@ namespace {
         explicit_bzero(secret.data(), secret.size());
         secret.clear();
     }
+
+    // A Wayland compositor leaves the keyboard with the full-screen saver
+    // when the prompt opens over it. While the prompt shows, keys typed into
+    // any other window of the program go to the prompt, and no other window
+    // takes input: the prompt is modal this way instead.
+    class KeysToPrompt : public QObject {
+    public:
+        explicit KeysToPrompt(QDialog& prompt)
+            : prompt_(prompt)
+        {
+            QCoreApplication::instance()->installEventFilter(this);
+        }
+        ~KeysToPrompt() override { QCoreApplication::instance()->removeEventFilter(this); }
+        KeysToPrompt(const KeysToPrompt&) = delete;
+        KeysToPrompt& operator=(const KeysToPrompt&) = delete;
+
+    protected:
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            const auto* widget = qobject_cast<QWidget*>(watched);
+            if (!widget || !dynamic_cast<QInputEvent*>(event) || widget->window() == &prompt_)
+                return false;
+            if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+                QWidget* focus = prompt_.focusWidget();
+                QCoreApplication::sendEvent(focus ? focus : &prompt_, event);
+            }
+            return true;
+        }
+
+    private:
+        QDialog& prompt_;
+    };
 
     QLineEdit* password_edit(QWidget* parent)
     {
@@ -55,7 +91,17 @@ std::optional<std::string> ask_saver_password(QWidget* parent)
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     edit->setFocus();
-    const bool accepted = dialog.exec() == QDialog::Accepted;
+    bool accepted = false;
+    if (on_wayland()) {
+        const KeysToPrompt keys(dialog);
+        QEventLoop loop;
+        QObject::connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
+        dialog.show();
+        loop.exec();
+        accepted = dialog.result() == QDialog::Accepted;
+    } else {
+        accepted = dialog.exec() == QDialog::Accepted;
+    }
     std::string typed = take_text(edit);
     if (!accepted) {
         wipe(typed);

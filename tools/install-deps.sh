@@ -8,6 +8,8 @@ libjpeg62-turbo-dev libwmf-dev libemf2svg-dev librsvg2-dev libcrypt-dev libxcb1-
 python3 python3-pil fonts-dejavu-core"
 # libwmf only recommends its fonts, but cannot draw any metafile without them.
 PACKAGES="$PACKAGES fonts-urw-base35"
+# The saver and the dialogs in a Wayland session.
+PACKAGES="$PACKAGES qt6-wayland"
 # WebP and TIFF pictures.
 PACKAGES="$PACKAGES qt6-image-formats-plugins"
 # Tests: GoogleTest, the GIF peer checks, the private X servers and key
@@ -31,6 +33,9 @@ PACKAGES="$PACKAGES lintian xsecurelock xdotool mate-screensaver dbus-daemon lib
 dconf-service dconf-gsettings-backend xserver-xorg-core xserver-xorg-video-dummy"
 # The dialogs and the saver under a real window manager.
 PACKAGES="$PACKAGES openbox"
+# The end-to-end tests in a Wayland session: a headless compositor, its
+# screenshots, key presses and idle daemon.
+PACKAGES="$PACKAGES sway grim wtype swayidle"
 
 missing=""
 for p in $PACKAGES; do

@@ -12,8 +12,12 @@ import shutil
 import signal
 import subprocess
 import tempfile
+import sys
 import time
 import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from scene_pictures import expected_scene, rgb  # noqa: E402
 
 
 def wait_until(seconds, condition, step=0.05):
@@ -24,16 +28,6 @@ def wait_until(seconds, condition, step=0.05):
         if time.monotonic() > end:
             return False
         time.sleep(step)
-
-
-def rgb(png, crop=None):
-    """The picture's pixels as RGB bytes, optionally a (x, y, w, h) part of it."""
-    command = ["convert", png]
-    if crop:
-        x, y, w, h = crop
-        command += ["-crop", f"{w}x{h}+{x}+{y}", "+repage"]
-    return subprocess.run(command + ["-depth", "8", "rgb:-"], capture_output=True,
-                          check=True).stdout
 
 
 class HostSession(unittest.TestCase):
@@ -169,15 +163,8 @@ class HostSession(unittest.TestCase):
         if (settings, width, height) in self.expected:
             return self.expected[(settings, width, height)]
         frames = os.path.join(self.tmp, f"frames-{width}x{height}")
-        result = subprocess.run(
-            [os.path.join(self.prefix, "bin", "velmora-render"), "--config", settings,
-             "--screen", f"{width}x{height}", "--print-scene", "--frames-dir", frames],
-            capture_output=True, text=True)
-        self.assertEqual(result.returncode, 0, result.stderr)
-        scene = {k: int(v) for k, v in (line.split("=") for line in result.stdout.split())
-                 if k != "ScaleFactor"}
-        pictures = [rgb(os.path.join(frames, f"frame_{k:02d}.png"))
-                    for k in range(1, scene["FramesBuilt"] + 1)]
+        scene, pictures = expected_scene(os.path.join(self.prefix, "bin", "velmora-render"),
+                                         settings, (width, height), frames)
         self.assertGreaterEqual(len(pictures), 3)
         self.expected[(settings, width, height)] = scene, pictures
         return scene, pictures

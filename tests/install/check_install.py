@@ -278,7 +278,7 @@ class Package(unittest.TestCase):
     def test_dependencies_come_from_the_linked_libraries(self):
         depends = {d.split()[0] for d in self.field("Depends").split(", ")}
         for library in ("libc6", "libstdc++6", "libqt6core6", "libqt6gui6", "libqt6widgets6",
-                        "libqt6svg6", "libjpeg62-turbo", "libxcb1", "libcrypt1"):
+                        "libqt6svg6", "libjpeg62-turbo", "libxcb1", "libcrypt1", "qt6-wayland"):
             self.assertIn(library, depends)
 
     def test_holds_the_installed_files_under_usr(self):
