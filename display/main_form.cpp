@@ -30,7 +30,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 using velmora::Settings;
 
@@ -240,6 +243,7 @@ bool TMainForm::adopt_scene(const std::string& file_name, int water_edge)
             // another scale needs its own device pixels.
             || other->ticking_.count() > 0 || other->devicePixelRatioF() != devicePixelRatioF())
             continue;
+        show_area();
         scene_ = other->scene_;
         overlay_ = {};
         overlay_.bitmap = other->overlay_.bitmap
@@ -479,6 +483,7 @@ void TMainForm::build_once(const std::string& file_name, int water_edge)
     // The new scene replaces the shown one only now, so a picture that cannot
     // be shown leaves the previous scene of the slide show intact. The old
     // frames go with the next frame build.
+    show_area();
     scene_ = std::move(*scene);
     lay_out_scene();
 
@@ -608,6 +613,7 @@ void TMainForm::free_reflection_bitmaps()
 {
     if (!FreeAllowed)
         return;
+    show_area();
     frames_ = {};
     ticking_ = {};
 }
@@ -664,9 +670,24 @@ void TMainForm::restart_animation()
     Timer1->start();
 }
 
-// Frame k into Image2's bitmap: copied from the strip, or made now when the
-// area was too large to hold all its frames.
+// Frame k into Image2: shown straight from the strip, or from the rows it is
+// made of when the area was too large to hold all its frames (megabytes per
+// tick on a large screen that are not copied), else put into the area.
 bool TMainForm::show_frame(int k)
+{
+    std::vector<const std::uint8_t*> rows;
+    if (ticking_.count() == 0 ? velmora::frame_rows(frames_, k, scene_.area, rows)
+                              : ticking_.rows(k, rows)) {
+        Image2->show_rows(std::move(rows));
+        area_behind_ = k;
+        return true;
+    }
+    show_area();
+    return frame_into_area(k);
+}
+
+// Frame k into Image2's bitmap: copied from the strip, or made now.
+bool TMainForm::frame_into_area(int k)
 {
     if (ticking_.count() == 0)
         return velmora::copy_frame(frames_, k, scene_.area);
@@ -674,14 +695,29 @@ bool TMainForm::show_frame(int k)
     if (!ticking_.frame(k, frame))
         return false;
     // A frame made now is a fresh bitmap of the area's size: it becomes the
-    // area as it is, instead of being copied in (megabytes per tick on a
-    // large screen).
+    // area as it is, instead of being copied in.
     if (frame.width() == scene_.area.width() && frame.height() == scene_.area.height()
         && frame.pixel_format() == scene_.area.pixel_format())
         std::swap(scene_.area, frame);
     else
         velmora::draw_rect(scene_.area, 0, 0, frame, 0, 0, frame.width(), frame.height());
     return true;
+}
+
+const velmora::Scene& TMainForm::scene() const
+{
+    // The form itself is never const; only the area's pixels catch up.
+    auto* self = const_cast<TMainForm*>(this);
+    if (area_behind_ != 0)
+        self->frame_into_area(std::exchange(self->area_behind_, 0));
+    return scene_;
+}
+
+void TMainForm::show_area()
+{
+    if (area_behind_ != 0)
+        frame_into_area(std::exchange(area_behind_, 0));
+    Image2->show_rows({});
 }
 
 void TMainForm::show_random_line()

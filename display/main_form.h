@@ -98,7 +98,8 @@ public:
     void set_color_depth_source(std::function<int()> source);
 
     int FramesBuilt() const { return ticking_.count() > 0 ? ticking_.count() : frames_.built; }
-    const velmora::Scene& scene() const { return scene_; }
+    // The scene as shown, Image2's bitmap holding the frame on show.
+    const velmora::Scene& scene() const;
     const velmora::FrameStrip& frames() const { return frames_; }
     const velmora::OverlayState& overlay() const { return overlay_; }
 
@@ -169,6 +170,15 @@ private:
     // A reflection area too large for a strip gets its frames made per tick.
     velmora::FrameSequence ticking_;
     bool show_frame(int k);
+    bool frame_into_area(int k);
+    // Image2 paints the frame on show straight from where it is held (the
+    // strip, or the rows a frame made per tick is made of); the area's own
+    // pixels follow only when the scene is read: the frame they are behind,
+    // 0 when they are up to date.
+    int area_behind_ = 0;
+    // Image2 shows the area's own pixels, brought up to date, again: before
+    // what the shown rows point into is replaced or freed.
+    void show_area();
     QSize device_pixels(QSize logical) const;
     QRect logical_pixels(QRect device) const;
     std::optional<velmora::Color> probe_pixel_;

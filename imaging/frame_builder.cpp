@@ -168,9 +168,8 @@ namespace {
         // width_ pixels each. False when closing.
         bool build_rows(int s, int count, std::uint8_t* dest, int stride)
         {
-            const int source_height = source_.height();
             const auto frame_bytes = static_cast<std::size_t>(width_) * 3;
-            const auto row_bytes = source_height == 0
+            const auto row_bytes = source_.height() == 0
                 ? 0
                 : static_cast<std::size_t>(std::min(width_, source_.width())) * 3;
             const long double phase = wave_phase(s, count);
@@ -182,20 +181,42 @@ namespace {
                 // rest of the row white, as a fresh frame is.
                 if (row_bytes < frame_bytes)
                     std::memset(row + row_bytes, 0xFF, frame_bytes - row_bytes);
-                if (row_bytes == 0)
-                    continue;
-                const int v = wave_offset(rows_[static_cast<std::size_t>(i)], phase);
-                const long long shifted = static_cast<long long>(i) + v;
-                // A row the wave moves outside the source stays unshifted. The
-                // area can be taller than the source (one row, under a full-height
-                // reflection); its rows beyond the source then repeat the source's
-                // last row, the one farthest from the water edge, so no row
-                // outside the source is ever read and every frame is fully drawn.
-                long long from = (shifted >= 0 && shifted < source_height) ? shifted : i;
-                from = std::min<long long>(from, source_height - 1);
-                std::memcpy(row, source_.row(static_cast<int>(from)), row_bytes);
+                if (row_bytes > 0)
+                    std::memcpy(row, source_.row(source_row_at(i, phase)), row_bytes);
             }
             return true;
+        }
+
+    public:
+        // True when every frame is nothing but whole rows of the source: no
+        // overlay stands in front and the source is as wide as the area.
+        bool frames_are_source_rows() const
+        {
+            return !active_ && source_.height() > 0 && source_.width() >= width_;
+        }
+
+        // The source row shown as row i of frame s of `count`.
+        int source_row(int s, int count, int i) const
+        {
+            return source_row_at(i, wave_phase(s, count));
+        }
+
+        const Bitmap& source() const { return source_; }
+
+    private:
+        // The source row that row i of a frame of this phase shows. A row the
+        // wave moves outside the source stays unshifted. The area can be
+        // taller than the source (one row, under a full-height reflection);
+        // its rows beyond the source then repeat the source's last row, the
+        // one farthest from the water edge, so no row outside the source is
+        // ever read and every frame is fully drawn.
+        int source_row_at(int i, long double phase) const
+        {
+            const int source_height = source_.height();
+            const int v = wave_offset(rows_[static_cast<std::size_t>(i)], phase);
+            const long long shifted = static_cast<long long>(i) + v;
+            const long long from = (shifted >= 0 && shifted < source_height) ? shifted : i;
+            return static_cast<int>(std::min<long long>(from, source_height - 1));
         }
 
         void draw_overlay(Bitmap& frame, int s, int count)
@@ -244,6 +265,10 @@ struct FrameSequence::Impl {
     FrameBuildInput in;
     FrameStrip frames;
     Builder builder;
+    // When frames are nothing but source rows: the source row of row i of
+    // frame k at [(k - 1) * area height + i], worked out once, so showing a
+    // frame takes no wave arithmetic. Empty otherwise.
+    std::vector<int> source_rows;
 };
 
 FrameSequence::FrameSequence() = default;
@@ -262,6 +287,14 @@ bool FrameSequence::prepare(const FrameBuildInput& input)
         impl->in.closing = {};
         impl->in.status = {};
         impl->builder.prepare();
+        const int count = std::max(input.frame_count, 0);
+        const int height = std::max(input.area_height, 0);
+        if (impl->builder.frames_are_source_rows()) {
+            impl->source_rows.reserve(static_cast<std::size_t>(count) * height);
+            for (int s = 0; s < count; ++s)
+                for (int i = 0; i < height; ++i)
+                    impl->source_rows.push_back(impl->builder.source_row(s, count, i));
+        }
         impl_ = std::move(impl);
         return true;
     } catch (const std::bad_alloc&) {
@@ -274,7 +307,7 @@ int FrameSequence::count() const
     return impl_ ? std::max(impl_->in.frame_count, 0) : 0;
 }
 
-bool FrameSequence::frame(int k, Bitmap& out)
+bool FrameSequence::frame(int k, Bitmap& out) const
 {
     if (k < 1 || k > count())
         return false;
@@ -284,6 +317,18 @@ bool FrameSequence::frame(int k, Bitmap& out)
         return false;
     }
     out = std::move(impl_->frames.frame);
+    return true;
+}
+
+bool FrameSequence::rows(int k, std::vector<const std::uint8_t*>& out) const
+{
+    if (k < 1 || k > count() || impl_->source_rows.empty())
+        return false;
+    const auto height = static_cast<std::size_t>(std::max(impl_->in.area_height, 0));
+    const Bitmap& source = impl_->builder.source();
+    out.resize(height);
+    for (std::size_t i = 0; i < height; ++i)
+        out[i] = source.row(impl_->source_rows[(static_cast<std::size_t>(k) - 1) * height + i]);
     return true;
 }
 

@@ -2,9 +2,11 @@
 
 #include "imaging/bitmap.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace velmora {
 
@@ -110,7 +112,13 @@ public:
     int count() const;
     // Makes frame k (1-based) into `out`. False, with `out` untouched, when
     // k is not a frame or memory runs out.
-    bool frame(int k, Bitmap& out);
+    bool frame(int k, Bitmap& out) const;
+    // Where the rows of frame k are held, without making it: row i of the
+    // frame is the area's width of pixels at out[i], rows of the reflection
+    // source, valid while the sequence lives. False when k is not a frame or
+    // a frame is more than source rows (an overlay stands in front): frame()
+    // makes it then.
+    bool rows(int k, std::vector<const std::uint8_t*>& out) const;
 
 private:
     struct Impl;

@@ -281,6 +281,19 @@ bool copy_frame(const FrameStrip& frames, int k, Bitmap& area)
     return true;
 }
 
+bool frame_rows(
+    const FrameStrip& frames, int k, const Bitmap& area, std::vector<const std::uint8_t*>& out)
+{
+    if (k < 1 || k > frames.built || frames.strip.height() < area.height())
+        return false;
+    const auto offset
+        = static_cast<std::size_t>(k - 1) * static_cast<std::size_t>(area.width()) * 3;
+    out.resize(static_cast<std::size_t>(std::max(area.height(), 0)));
+    for (int i = 0; i < area.height(); ++i)
+        out[static_cast<std::size_t>(i)] = frames.strip.row(i) + offset;
+    return true;
+}
+
 std::optional<BuiltScene> build_scene(const std::string& file_name, std::int32_t water_edge,
     Settings& record, int screen_width, int screen_height, const SceneHooks& hooks,
     const ScreenProbe& probe, int status_rows)

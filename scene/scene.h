@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace velmora {
 
@@ -117,6 +118,12 @@ FrameBuildInput frame_build_input(
 // Copies frame k (1-based) of `frames` onto `area` at (0, 0). False, with
 // nothing copied, when frame k is not built.
 bool copy_frame(const FrameStrip& frames, int k, Bitmap& area);
+
+// Where frame k (1-based) of `frames` lies in the strip, without copying it:
+// row i of the frame is the area's width of pixels at out[i]. False when
+// frame k is not built.
+bool frame_rows(
+    const FrameStrip& frames, int k, const Bitmap& area, std::vector<const std::uint8_t*>& out);
 
 // What the GIF export reads of a shown scene; the frame delay is the
 // animation's interval (DelayTimeMS within its range), the encoder the one

@@ -2,7 +2,9 @@
 
 #include <QImage>
 #include <QPixmap>
+#include <cstdint>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace {
 
@@ -56,6 +58,50 @@ TEST(BitmapViewTest, ShowsTheBitmapsOwnPixelsAndBlackBeyondThem)
                     ADD_FAILURE() << "pixel " << bx << "," << by;
             }
         EXPECT_EQ(wrong, 0);
+    }
+}
+
+// Rows held elsewhere show in place of the bitmap's own, whatever the view
+// paints into: a 32-bit image it writes straight into (at any offset, so
+// rows start off every alignment) or another image it draws bands onto.
+TEST(BitmapViewTest, ShowsRowsHeldElsewhereOnEveryDevice)
+{
+    struct Case {
+        const char* what;
+        int width;
+        QImage::Format format;
+        QPoint offset;
+    };
+    const Case cases[] = {
+        { "32-bit image", 37, QImage::Format_RGB32, { 0, 0 } },
+        { "32-bit image, odd offset", 45, QImage::Format_ARGB32_Premultiplied, { 3, 2 } },
+        { "narrow rows", 9, QImage::Format_RGB32, { 5, 0 } },
+        { "24-bit image", 37, QImage::Format_RGB888, { 1, 1 } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Bitmap own(c.width, 6);
+        const Bitmap held = numbered(c.width, 6);
+        std::vector<const std::uint8_t*> rows;
+        for (int y = 5; y >= 0; --y)
+            rows.push_back(held.row(y));
+        BitmapView view(&own);
+        view.resize(c.width, 6);
+        view.show_rows(rows);
+        QImage image(c.width + 8, 9, c.format);
+        image.fill(Qt::green);
+        view.render(&image, c.offset);
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < c.width; ++x) {
+                const QRgb got = image.pixel(c.offset + QPoint(x, y));
+                ASSERT_EQ(
+                    velmora::make_color(qRed(got), qGreen(got), qBlue(got)), held.pixel(x, 5 - y))
+                    << x << "," << y;
+            }
+        EXPECT_EQ(image.pixel(c.offset + QPoint(c.width, 0)), QColor(Qt::green).rgb());
+        view.show_rows({});
+        EXPECT_EQ(view.grab().toImage().pixel(0, 0) & 0xFFFFFF, 0xFFFFFFu)
+            << "the own bitmap again";
     }
 }
 

@@ -2,7 +2,10 @@
 #include "scene/scene.h"
 #include "test_pictures.h"
 
+#include <cstdint>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace velmora {
 namespace {
@@ -16,6 +19,18 @@ namespace {
         b.fill(make_color(0, 128, 255));
         b.fill_rect(width / 4, height / 2, width * 3 / 4, height - 1, make_color(200, 30, 30));
         return b;
+    }
+
+    bool rows_are(const std::vector<const std::uint8_t*>& rows, const Bitmap& frame)
+    {
+        if (rows.size() != static_cast<std::size_t>(frame.height()))
+            return false;
+        for (int y = 0; y < frame.height(); ++y)
+            if (std::memcmp(rows[static_cast<std::size_t>(y)], frame.row(y),
+                    static_cast<std::size_t>(frame.width()) * 3)
+                != 0)
+                return false;
+        return true;
     }
 
     // Frames made one per tick are the strip's frames, byte for byte, with
@@ -76,6 +91,14 @@ namespace {
                 Bitmap made;
                 ASSERT_TRUE(sequence.frame(k, made));
                 ASSERT_EQ(made, from_strip) << c.what << ", frame " << k;
+                // Where the display reads the same frame without making it:
+                // in the strip, and for a frame of nothing but source rows
+                // in the source.
+                std::vector<const std::uint8_t*> rows;
+                ASSERT_TRUE(frame_rows(strip, k, held.area, rows));
+                EXPECT_TRUE(rows_are(rows, from_strip)) << c.what << ", frame " << k;
+                ASSERT_EQ(sequence.rows(k, rows), !c.overlay) << c.what;
+                EXPECT_TRUE(c.overlay || rows_are(rows, from_strip)) << c.what << ", frame " << k;
             }
             Bitmap untouched(1, 1);
             EXPECT_FALSE(sequence.frame(8, untouched));
