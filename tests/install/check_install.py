@@ -27,6 +27,8 @@ ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 EXPECTED = {
     "bin/velmora",
     "bin/velmora-render",
+    "lib/velmora/velmora-images.so",
+    "lib/velmora/velmora-metafiles.so",
     "share/man/man6/velmora.6.gz",
     "share/man/man1/velmora-render.1.gz",
     "share/applications/velmora.desktop",
@@ -40,6 +42,17 @@ EXPECTED = {
 
 def run(command, **kwargs):
     return subprocess.run(command, capture_output=True, text=True, **kwargs)
+
+
+def metafile_scene(program, folder):
+    """The scene listing the render tool prints for a WMF picture, which it
+    draws through the metafile plugin it finds from its own folder."""
+    picture = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "pictures",
+                           "f.wmf")
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "QT_QPA_PLATFORM")}
+    result = run([program, "--config", os.path.join(folder, "absent.INI"), "--picture", picture,
+                  "--edge", "5", "--print-scene"], env=env)
+    return result.stdout + result.stderr
 
 
 class Installed(unittest.TestCase):
@@ -66,6 +79,7 @@ class Installed(unittest.TestCase):
         self.assertEqual(found, EXPECTED)
         for program in ("bin/velmora", "bin/velmora-render"):
             self.assertTrue(os.access(self.path(program), os.X_OK), program)
+        self.assertIn("PictureWidth=", metafile_scene(self.path("bin/velmora-render"), self.tmp))
 
     def test_desktop_entry_is_valid_and_opens_the_configuration(self):
         entry = self.path("share/applications/velmora.desktop")
@@ -201,6 +215,7 @@ class Package(unittest.TestCase):
         program = os.path.join(unpacked, "usr/bin/velmora-render")
         self.assertNotIn("not stripped", run(["file", program]).stdout)
         self.assertEqual(run([program, "--help"]).returncode, 0)
+        self.assertIn("PictureWidth=", metafile_scene(program, self.tmp))
 
 
 if __name__ == "__main__":
