@@ -28,8 +28,8 @@ namespace {
         std::uint32_t u32(std::size_t at) const { return u16(at) | u16(at + 2) << 16; }
     };
 
-    // One colour channel of a bit-field pixel, widened to 8 bits by
-    // repeating its bits (so that the largest value is 255).
+    // One colour channel of a bit-field pixel, as the 8 bits it fills from
+    // the top (5 bits v become v * 8, as the pictures have always shown).
     struct Channel {
         std::uint32_t mask = 0;
         int shift = 0;
@@ -42,16 +42,8 @@ namespace {
         }
         std::uint8_t operator()(std::uint32_t pixel) const
         {
-            if (bits == 0)
-                return 0;
             const std::uint32_t value = (pixel & mask) >> shift;
-            if (bits >= 8)
-                return static_cast<std::uint8_t>(value >> (bits - 8));
-            std::uint32_t wide = value;
-            int have = bits;
-            for (; have < 8; have += bits)
-                wide = wide << bits | value;
-            return static_cast<std::uint8_t>(wide >> (have - 8));
+            return static_cast<std::uint8_t>(bits >= 8 ? value >> (bits - 8) : value << (8 - bits));
         }
     };
 
@@ -62,18 +54,22 @@ namespace {
         to[2] = static_cast<std::uint8_t>(color_red(c));
     }
 
+    // The palette (1, 4 and 8 bits) has room for every index and one more,
+    // black, for the pixels a run-length stream skips.
+    constexpr std::uint16_t kSkipped = 256;
+
     // The palette indices of a run-length picture, rows top first; pixels
-    // the stream does not reach stay 0.
-    std::vector<std::uint8_t> run_length_indices(
+    // the stream does not reach are kSkipped.
+    std::vector<std::uint16_t> run_length_indices(
         const Reader& r, std::size_t at, int width, int height, bool four_bit)
     {
-        std::vector<std::uint8_t> indices(static_cast<std::size_t>(width) * height, 0);
+        std::vector<std::uint16_t> indices(static_cast<std::size_t>(width) * height, kSkipped);
         long long x = 0;
         long long y = height - 1; // the stream starts at the bottom row
         const auto set = [&](std::uint32_t index) {
             if (x < width && y >= 0)
                 indices[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)]
-                    = static_cast<std::uint8_t>(index);
+                    = static_cast<std::uint16_t>(index);
             ++x;
         };
         while (at + 1 < r.bytes.size() && y >= 0) {
@@ -115,8 +111,12 @@ Bitmap decode_bmp(const std::vector<std::uint8_t>& file)
     const std::size_t pixels_at = r.u32(10);
     const std::uint32_t info_size = r.u32(14);
     const bool core = info_size == 12;
-    const long long width = core ? r.u16(18) : static_cast<std::int32_t>(r.u32(18));
-    const long long signed_height = core ? r.u16(20) : static_cast<std::int32_t>(r.u32(22));
+    // The info headers' sizes are signed (a negative height: top row first).
+    const auto s32 = [&r](std::size_t at) {
+        return static_cast<long long>(static_cast<std::int32_t>(r.u32(at)));
+    };
+    const long long width = core ? r.u16(18) : s32(18);
+    const long long signed_height = core ? r.u16(20) : s32(22);
     const std::uint32_t bits = core ? r.u16(24) : r.u16(28);
     const std::uint32_t compression = core ? kRgb : r.u32(30);
     const bool top_down = signed_height < 0;
@@ -143,7 +143,7 @@ Bitmap decode_bmp(const std::vector<std::uint8_t>& file)
         const std::uint32_t count = used == 0 || used > most ? most : used;
         const std::size_t entry = core ? 3 : 4;
         const std::size_t first = 14 + static_cast<std::size_t>(info_size);
-        palette.assign(most, make_color(0, 0, 0));
+        palette.assign(kSkipped + 1, make_color(0, 0, 0));
         for (std::uint32_t k = 0; k < count && first + (k + 1) * entry <= file.size(); ++k) {
             const std::size_t at = first + k * entry;
             palette[k] = make_color(static_cast<int>(r.u8(at + 2)), static_cast<int>(r.u8(at + 1)),
@@ -162,7 +162,7 @@ Bitmap decode_bmp(const std::vector<std::uint8_t>& file)
     const int h = static_cast<int>(height);
     Bitmap bitmap = Bitmap::for_overwrite(w, h, PixelFormat::pf24bit);
     if (run_length) {
-        const std::vector<std::uint8_t> indices
+        const std::vector<std::uint16_t> indices
             = run_length_indices(r, pixels_at, w, h, compression == kRle4);
         for (int y = 0; y < h; ++y) {
             std::uint8_t* to = bitmap.row(y);

@@ -104,9 +104,11 @@ Bitmap qt_decoded(const Bytes& file)
 
 TEST(BmpDecoder, EveryKindOfBmpShowsWhatQtShowed)
 {
-    // Runs, end of line, a delta and literal pixels (odd counts padded).
-    const Bytes rle8 = { 3, 1, 0, 3, 2, 0, 1, 0, 0, 0, 0, 2, 2, 1, 2, 5, 0, 0, 7, 4, 0, 1 };
-    const Bytes rle4 = { 3, 0x12, 0, 3, 0x34, 0x50, 0, 0, 0, 2, 1, 1, 7, 0x67, 0, 0, 0, 1 };
+    // Runs and literal pixels (odd counts padded) that set every pixel.
+    const Bytes rle8 = { 3, 1, 0, 3, 2, 0, 1, 0, 1, 2, 0, 0, 7, 0, 0, 0, 0, 4, 1, 2, 0, 1, 3, 2, 0,
+        0, 2, 1, 5, 0, 0, 0, 0, 7, 2, 1, 0, 2, 1, 0, 2, 0, 0, 1 };
+    const Bytes rle4 = { 3, 0x12, 0, 3, 0x34, 0x50, 1, 0x70, 0, 0, 7, 0x67, 0, 0, 0, 5, 0x01, 0x23,
+        0x40, 0, 2, 0x55, 0, 0, 4, 0x21, 3, 0x70, 0, 0, 0, 7, 0x76, 0x54, 0x32, 0x10, 0, 1 };
     const std::vector<BmpCase> cases = {
         { "core 1 bit", 12, 1, 0, 5, 2, {}, {} },
         { "core 4 bits", 12, 4, 0, 5, 16, {}, {} },
@@ -140,4 +142,19 @@ TEST(BmpDecoder, EveryKindOfBmpShowsWhatQtShowed)
             for (int x = 0; x < got.width(); ++x)
                 ASSERT_EQ(got.pixel(x, y), want.pixel(x, y)) << c.what << " at " << x << "," << y;
     }
+}
+
+TEST(BmpDecoder, PixelsARunLengthPictureSkipsAreBlack)
+{
+    // A delta and an early end leave pixels unset, which Qt's reader showed
+    // as whatever its memory held.
+    const Bytes runs = { 3, 1, 0, 0, 0, 2, 2, 1, 2, 1, 0, 1 };
+    const Bitmap b = decode_bmp(make_bmp({ "runs with gaps", 40, 8, 1, 5, 2, {}, runs }));
+    const Color black = make_color(0, 0, 0);
+    const Color one = make_color(90, 235, 40);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const bool set = (y == 4 && x < 3) || (y == 2 && (x == 2 || x == 3));
+            EXPECT_EQ(b.pixel(x, y), set ? one : black) << x << "," << y;
+        }
 }

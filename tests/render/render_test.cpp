@@ -313,15 +313,17 @@ TEST_F(RenderTool, OnlyAMetafileLoadsTheGraphicsSvgAndFontLibraries)
         // The dynamic loader names every library it maps.
         const ToolRun run = render(args, dir_, "LD_DEBUG=files");
         ASSERT_EQ(run.status, 0) << c.args.back() << run.err;
-        if (c.metafile)
+        if (c.metafile) {
             EXPECT_NE(run.out.find("PictureWidth="), std::string::npos) << c.args.back();
+        }
         for (const std::string& library : heavy) {
             const bool mapped = run.err.find("file=" + library) != std::string::npos;
             // A metafile brings its converters; nothing else brings any.
-            if (c.metafile && (library == "libwmf" || library == "libemf2svg"))
+            if (c.metafile && (library == "libwmf" || library == "libemf2svg")) {
                 EXPECT_TRUE(mapped) << c.args.back() << " " << library;
-            else if (!c.metafile)
+            } else if (!c.metafile) {
                 EXPECT_FALSE(mapped) << c.args.back() << " " << library;
+            }
         }
     }
 }
