@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <vector>
 
 // The EMF converter shuts fontconfig down (FcFini) after matching the font
 // of a text record, while Qt's font database and the SVG renderer's font
@@ -52,16 +53,19 @@ const CodecPlugin& codec_plugin(const std::string& name)
     const std::string file = "velmora-" + name + ".so";
     // Beside an installed program, beside a program in the build tree, or
     // in the library search path (the test programs').
+    std::vector<std::string> candidates;
     std::error_code error;
-    const std::filesystem::path program
-        = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
-    const std::string candidates[] = { (program / kPluginsFromProgram / file).string(),
-        (program / "plugins" / file).string(), file };
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error && program.is_absolute()) {
+        for (const auto& folder :
+            { program.parent_path() / kPluginsFromProgram, program.parent_path() / "plugins" })
+            if (std::filesystem::exists(folder / file, error))
+                candidates.push_back((folder / file).string());
+    }
+    candidates.push_back(file);
     void* handle = nullptr;
     std::string failure;
     for (const std::string& candidate : candidates) {
-        if (candidate.find('/') != std::string::npos && !std::filesystem::exists(candidate, error))
-            continue;
         // Never closed: the libraries behind a plugin (Qt, glib) cannot be
         // unloaded safely.
         handle = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
