@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "gif/gif_reader.h"
+#include "picture/bmp_decoder.h"
 #include "picture/exif_orientation.h"
 #include "picture/jpeg_decoder.h"
 
@@ -39,6 +40,7 @@ namespace {
                 [](const std::string& path) {
                     return decode_gif_true_colour(read_picture_file(path));
                 } },
+            { "bmp", [](const std::string& path) { return decode_bmp(read_picture_file(path)); } },
         };
         return table;
     }

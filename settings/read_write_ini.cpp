@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "settings/ini.h"
+#include "settings/replace_file.h"
 #include "settings/settings.h"
 
 #include <algorithm>
@@ -415,21 +416,41 @@ void read_settings(const std::string& file_name)
     load(IniFile(text), settings());
 }
 
+namespace {
+
+    // The file a replacement of `path` replaces: the file a symbolic link
+    // points to, not the link.
+    std::string replaced_file(const std::string& path, const Error& failure)
+    {
+        struct stat info { };
+        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return path;
+        std::error_code error;
+        std::string target = std::filesystem::canonical(path, error).string();
+        if (error)
+            throw failure;
+        return target;
+    }
+
+} // namespace
+
+void replace_file_contents(const std::string& path, std::string_view bytes)
+{
+    const Error failure("Unable to write to " + path);
+    const std::string target = replaced_file(path, failure);
+    struct stat info { };
+    const bool existing = stat(target.c_str(), &info) == 0;
+    if (!replace_file(target, bytes, existing ? &info : nullptr))
+        throw failure;
+}
+
 void write_settings(const std::string& file_name)
 {
     const std::string path = file_name.empty() ? settings_file_name() : file_name;
     const Error failure("Unable to write to " + path);
 
-    // Replace the file a symbolic link points to, not the link.
-    std::string target = path;
+    const std::string target = replaced_file(path, failure);
     struct stat info { };
-    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        std::error_code error;
-        target = std::filesystem::canonical(path, error).string();
-        if (error)
-            throw failure;
-    }
-
     const bool existing = stat(target.c_str(), &info) == 0;
     std::string old_text;
     if (existing) {

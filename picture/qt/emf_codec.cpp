@@ -19,17 +19,6 @@
 #include <string>
 #include <string_view>
 
-// The converter shuts fontconfig down (FcFini) after matching the font of a
-// text record, while Qt's font database and the SVG renderer's font caches
-// still hold fontconfig's caches: the next text drawn anywhere in the
-// process (the saver's status line, the next metafile) then fails
-// fontconfig's own assertion and ends the program. Defined here, in the
-// program, the shutdown does nothing: fontconfig lives as long as the
-// process, as it does in every Qt program.
-extern "C" void FcFini()
-{
-}
-
 namespace velmora {
 
 namespace {

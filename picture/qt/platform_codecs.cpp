@@ -1,9 +1,9 @@
 #include "picture/qt/platform_codecs.h"
 
 #include "base/error.h"
+#include "picture/codec_plugins.h"
 #include "picture/file_checks.h"
 #include "picture/picture.h"
-#include "picture/qt/metafile_codecs.h"
 #include "picture/qt/qimage_view.h"
 
 #include <QBuffer>
@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
+#include <QSaveFile>
 #include <QString>
 
 namespace velmora {
@@ -53,28 +54,7 @@ namespace {
         return canvas;
     }
 
-    Bitmap load_with(Bitmap (*decode)(const std::vector<std::uint8_t>&), const std::string& path)
-    {
-        return decode(read_picture_file(path));
-    }
-
 } // namespace
-
-Bitmap decode_bmp(const std::vector<std::uint8_t>& file)
-{
-    check_bmp(file);
-    QByteArray bytes = as_byte_array(file);
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "bmp");
-    prepare(reader);
-    if (reader.size().isValid())
-        check_picture_size(reader.size().width(), reader.size().height());
-    const QImage image = reader.read();
-    if (image.isNull())
-        throw unreadable("BMP picture", reader);
-    return bitmap_from_qimage(image);
-}
 
 Bitmap decode_ico(const std::vector<std::uint8_t>& file)
 {
@@ -141,6 +121,14 @@ Bitmap decode_modern_picture(const std::vector<std::uint8_t>& file, const char* 
     return bitmap_from_qimage(canvas);
 }
 
+void save_png(const Bitmap& bitmap, const std::string& path)
+{
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly) || !qimage_view(bitmap).save(&file, "PNG")
+        || !file.commit())
+        throw Error("Unable to write to " + path);
+}
+
 void register_platform_codecs()
 {
     const auto modern = [](const char* format) {
@@ -152,10 +140,9 @@ void register_platform_codecs()
     register_picture_decoder("webp", modern("webp"));
     register_picture_decoder("tif", modern("tiff"));
     register_picture_decoder("tiff", modern("tiff"));
-    register_picture_decoder("bmp", [](const std::string& p) { return load_with(decode_bmp, p); });
-    register_picture_decoder("ico", [](const std::string& p) { return load_with(decode_ico, p); });
-    register_picture_decoder("wmf", [](const std::string& p) { return load_with(decode_wmf, p); });
-    register_picture_decoder("emf", [](const std::string& p) { return load_with(decode_emf, p); });
+    register_picture_decoder(
+        "ico", [](const std::string& p) { return decode_ico(read_picture_file(p)); });
+    register_metafile_plugin();
 }
 
 } // namespace velmora

@@ -1,6 +1,7 @@
 // Metafiles from an untrusted source: their text stays text, their SVG
 // reaches nothing outside itself, and a few bytes cannot claim gigabytes.
 #include "base/error.h"
+#include "picture/codec_plugins.h"
 #include "picture/file_checks.h"
 #include "picture/qt/metafile_codecs.h"
 #include "picture/qt/svg_guard.h"
@@ -252,6 +253,21 @@ TEST(MetafileText, TextDrawnAfterAMetafileWithTextDoesNotEndTheProgram)
         QImage line(200, 30, QImage::Format_RGB32);
         QPainter painter(&line);
         painter.setFont(QFont(k ? "Serif" : "Sans", 12 + k));
+        painter.drawText(5, 20, "Building image");
+    }
+}
+
+TEST(MetafileText, TextDrawnAfterTheMetafilePluginDrewTextDoesNotEndTheProgram)
+{
+    // The plugin's converter shuts fontconfig down in this program's name.
+    const CodecPlugin& metafiles = codec_plugin("metafiles");
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_NO_THROW(
+            metafiles.decode("emf", emf_with_text(u"Hi", true, u"Sans", 1693, 1270, true)));
+        EXPECT_NO_THROW(metafiles.decode("wmf", wmf_with_text("Hi")));
+        QImage line(200, 30, QImage::Format_RGB32);
+        QPainter painter(&line);
+        painter.setFont(QFont("Sans", 12 + k));
         painter.drawText(5, 20, "Building image");
     }
 }

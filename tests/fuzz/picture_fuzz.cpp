@@ -1,8 +1,9 @@
 // Picture loading by extension for the formats the platform codecs decode:
 // the first byte of an input chooses the extension (BMP, ICO, WMF, EMF), the
-// rest is the file. The decoding libraries behind them (Qt's image readers,
-// libwmf, libemf2svg, librsvg) are not built with coverage instrumentation,
-// so the fuzzer is guided only by our checks in front of them; the seeds
+// rest is the file. BMP is decoded by our own code; the libraries behind the
+// others (Qt's icon reader, libwmf, libemf2svg, librsvg, the metafiles
+// through the codec plugin) are not built with coverage instrumentation, so
+// the fuzzer is guided only by our checks in front of them; the seeds
 // hold the record types those libraries draw (shapes, pens and brushes,
 // text, bitmaps, clipping) so that mutations reach them.
 #include "base/error.h"

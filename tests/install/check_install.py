@@ -33,6 +33,8 @@ HOST_LINKS = {"libexec/xscreensaver/velmora", "lib/xscreensaver/velmora"}
 EXPECTED = {
     "bin/velmora",
     "bin/velmora-render",
+    "lib/velmora/velmora-images.so",
+    "lib/velmora/velmora-metafiles.so",
     "share/man/man6/velmora.6.gz",
     "share/man/man1/velmora-render.1.gz",
     "share/applications/velmora.desktop",
@@ -61,6 +63,17 @@ def run(command, **kwargs):
     return subprocess.run(command, capture_output=True, text=True, **kwargs)
 
 
+def metafile_scene(program, folder):
+    """The scene listing the render tool prints for a WMF picture, which it
+    draws through the metafile plugin it finds from its own folder."""
+    picture = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "pictures",
+                           "f.wmf")
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "QT_QPA_PLATFORM")}
+    result = run([program, "--config", os.path.join(folder, "absent.INI"), "--picture", picture,
+                  "--edge", "5", "--print-scene"], env=env)
+    return result.stdout + result.stderr
+
+
 class Installed(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -82,6 +95,7 @@ class Installed(unittest.TestCase):
         self.assertEqual(installed_files(self.prefix), EXPECTED | {KEPT_MANIFEST})
         for program in ("bin/velmora", "bin/velmora-render"):
             self.assertTrue(os.access(self.path(program), os.X_OK), program)
+        self.assertIn("PictureWidth=", metafile_scene(self.path("bin/velmora-render"), self.tmp))
 
     def test_desktop_entries_are_valid_and_start_the_installed_program(self):
         # The settings menu's entry opens the configuration; mate-screensaver
@@ -298,6 +312,7 @@ class Package(unittest.TestCase):
         program = os.path.join(unpacked, "usr/bin/velmora-render")
         self.assertNotIn("not stripped", run(["file", program]).stdout)
         self.assertEqual(run([program, "--help"]).returncode, 0)
+        self.assertIn("PictureWidth=", metafile_scene(program, self.tmp))
 
     def test_lintian_finds_no_error_and_no_hardening_gap(self):
         # Errors and the hardening tags (shown at the information level):

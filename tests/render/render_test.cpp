@@ -29,10 +29,13 @@ struct ToolRun {
     std::string err;
 };
 
-// Runs velmora-render with no X display, as on a headless machine.
-ToolRun render(const std::vector<std::string>& args, const fs::path& folder)
+// Runs velmora-render with no X display, as on a headless machine;
+// `environment` holds further NAME=value words.
+ToolRun render(const std::vector<std::string>& args, const fs::path& folder,
+    const std::string& environment = "")
 {
-    std::string command = "env -u DISPLAY -u QT_QPA_PLATFORM " VELMORA_BINARY_DIR "/velmora-render";
+    std::string command = "env -u DISPLAY -u QT_QPA_PLATFORM " + environment
+        + " " VELMORA_BINARY_DIR "/velmora-render";
     for (const std::string& a : args)
         command += " '" + a + "'";
     const fs::path out = folder / "stdout.txt";
@@ -311,6 +314,44 @@ TEST_F(RenderTool, HelpDocumentsEveryOption)
             "--wind-speed", "--height-percent", "--use-bottom", "--gif", "--any-size",
             "--frames-dir", "--print-settings", "--print-scene", "--screen", "Example" })
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
+}
+
+TEST_F(RenderTool, OnlyAMetafileLoadsTheGraphicsSvgAndFontLibraries)
+{
+    const std::string pictures = std::string(VELMORA_TEST_DATA) + "/pictures/";
+    const std::vector<std::string> heavy = { "libQt6Core", "libQt6Gui", "libQt6Svg", "librsvg",
+        "libcairo", "libwmf", "libemf2svg", "libfontconfig", "libfreetype", "libharfbuzz" };
+    struct Case {
+        std::vector<std::string> args;
+        bool metafile;
+    };
+    const std::vector<Case> cases
+        = { { { "--help" }, false }, { { "--picture", picture_, "--print-scene" }, false },
+              { { "--picture", pictures + "f.jpg", "--print-scene" }, false },
+              { { "--picture", std::string(VELMORA_TEST_DATA) + "/gif/peer/giflib_delay.gif",
+                    "--print-scene" },
+                  false },
+              { { "--picture", pictures + "f.wmf", "--print-scene" }, true },
+              { { "--picture", pictures + "clip.emf", "--print-scene" }, true } };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = { "--config", config_, "--edge", "5" };
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        // The dynamic loader names every library it maps.
+        const ToolRun run = render(args, dir_, "LD_DEBUG=files");
+        ASSERT_EQ(run.status, 0) << c.args.back() << run.err;
+        if (c.metafile) {
+            EXPECT_NE(run.out.find("PictureWidth="), std::string::npos) << c.args.back();
+        }
+        for (const std::string& library : heavy) {
+            const bool mapped = run.err.find("file=" + library) != std::string::npos;
+            // A metafile brings its converters; nothing else brings any.
+            if (c.metafile && (library == "libwmf" || library == "libemf2svg")) {
+                EXPECT_TRUE(mapped) << c.args.back() << " " << library;
+            } else if (!c.metafile) {
+                EXPECT_FALSE(mapped) << c.args.back() << " " << library;
+            }
+        }
+    }
 }
 
 TEST_F(RenderTool, AMissingConfigurationMeansAllDefaults)

@@ -61,6 +61,8 @@ TEST(Soak, SlideShowHoldsItsMemoryAndKeepsAnswering)
     const fs::path build = VELMORA_BINARY_DIR;
     const fs::path data = VELMORA_TEST_DATA;
     fs::copy_file(build / "velmora", dir / "velmora");
+    // The metafiles are drawn by a codec plugin, found beside the program.
+    fs::copy(build / "plugins", dir / "plugins", fs::copy_options::recursive);
     const char* pictures[] = { "demo_lake.bmp", "f.jpg", "f.wmf", "clip.emf", "f_gray.jpeg" };
     fs::copy_file(build / "demo_lake.bmp", dir / "demo_lake.bmp");
     fs::copy_file(build / "demo_boat.bmp", dir / "demo_boat.bmp");

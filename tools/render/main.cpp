@@ -6,13 +6,12 @@
 #include "base/error.h"
 #include "base/show_info.h"
 #include "gif/frame_export.h"
-#include "picture/qt/platform_codecs.h"
+#include "picture/codec_plugins.h"
 #include "scene/scene.h"
 #include "settings/read_write_ini.h"
 #include "settings/settings.h"
 #include "tools/render/render_output.h"
 
-#include <QGuiApplication>
 #include <cstdio>
 #include <exception>
 #include <unistd.h>
@@ -109,19 +108,12 @@ int main(int argc, char** argv)
         std::fputs(render_usage().c_str(), stdout);
         return 0;
     }
-    // The platform codecs (BMP, ICO, metafiles) need an application object
-    // but never a display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Standard error carries the saver's messages and nothing else, so Qt's
-    // own chatter (a missing runtime folder, font notes) is dropped; only its
-    // fatal errors get through.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type == QtCriticalMsg || type == QtFatalMsg)
-            std::fprintf(stderr, "%s\n", qPrintable(text));
-    });
-    QGuiApplication app(argc, argv);
-    register_platform_codecs();
+    // ICO, PNG, WebP, TIFF and the metafiles come from codec plugins, loaded
+    // with their libraries only when such a picture is opened: the tool
+    // itself links no Qt, so the help or a JPEG, GIF or BMP scene starts
+    // with few libraries.
+    register_image_plugin();
+    register_metafile_plugin();
     try {
         return run(options);
     } catch (const std::bad_alloc&) {

@@ -1,13 +1,12 @@
 #include "tools/render/render_output.h"
 
 #include "base/error.h"
-#include "picture/qt/qimage_view.h"
+#include "picture/codec_plugins.h"
 #include "settings/read_write_ini.h"
+#include "settings/replace_file.h"
 
-#include <QDir>
-#include <QSaveFile>
-#include <QString>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 
 namespace velmora {
@@ -51,28 +50,20 @@ Bitmap screen_frame(const BuiltScene& built, int k)
     return shown;
 }
 
-namespace {
-
-    void save_png(const Bitmap& bitmap, const QString& path)
-    {
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || !qimage_view(bitmap).save(&file, "PNG")
-            || !file.commit())
-            throw Error("Unable to write to " + path.toStdString());
-    }
-
-} // namespace
-
 void write_frame_pngs(const BuiltScene& built, const std::string& folder)
 {
-    const QDir dir(QString::fromStdString(folder));
-    if (!dir.mkpath("."))
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error || !std::filesystem::is_directory(folder))
         throw Error("Unable to create folder " + folder);
-    save_png(built.scene.picture, dir.filePath("picture.png"));
+    // PNG files are written by Qt, which the tool loads only for them.
+    const auto save_png = codec_plugin("images").save_png;
+    const std::filesystem::path dir(folder);
+    save_png(built.scene.picture, (dir / "picture.png").string());
     for (int k = 1; k <= built.frames.built; ++k) {
         char name[32];
         std::snprintf(name, sizeof name, "frame_%.2d.png", k);
-        save_png(screen_frame(built, k), dir.filePath(name));
+        save_png(screen_frame(built, k), (dir / name).string());
     }
 }
 
@@ -82,13 +73,8 @@ void write_scene_gif(const BuiltScene& built, const Settings& record, const std:
     ReflectionScene scene = export_source(built.scene, built.frames, record);
     scene.check_size = check_size;
     const std::vector<std::uint8_t> bytes = build_reflection_gif(scene, status)->SaveToMemory();
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)
-        || file.write(
-               reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()))
-            != static_cast<qint64>(bytes.size())
-        || !file.commit())
-        throw Error("Unable to write to " + path);
+    replace_file_contents(
+        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 } // namespace velmora
