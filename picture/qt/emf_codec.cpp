@@ -252,7 +252,8 @@ Bitmap decode_emf(const std::vector<std::uint8_t>& file)
 
     std::size_t length = 0;
     const auto converted = emf_to_svg(file, length);
-    const std::string svg = restore_text(guarded_svg(std::string_view(converted.get(), length)));
+    const std::string svg = restore_text(guarded_svg(
+        std::string_view(converted.get(), length), std::max(place.scale_x, place.scale_y)));
 
     GError* error = nullptr;
     std::unique_ptr<RsvgHandle, GObjectDeleter> handle(

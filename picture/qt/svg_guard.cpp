@@ -7,7 +7,10 @@
 #include <QString>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <vector>
 
 namespace velmora {
 
@@ -92,15 +95,54 @@ namespace {
         return out + value.mid(from);
     }
 
+    // How far the transforms of a drawing may enlarge what they hold, all
+    // nesting and the drawing's own placement taken together: a thousand
+    // times the largest font no picture needs is still drawn at once, while
+    // enlargements of a million and more keep the renderer busy for minutes
+    // on a single glyph (a damaged world transform of an enhanced metafile
+    // gives them).
+    constexpr double kLargestEnlargement = 1000;
+
+    // The most a transform list enlarges anything, at least 1: the largest
+    // of its matrices' and scalings' factors, multiplied; infinite when a
+    // number cannot be read.
+    double enlargement(QStringView transform)
+    {
+        static const QRegularExpression call(QStringLiteral("([A-Za-z]+)\\s*\\(([^)]*)\\)"));
+        static const QRegularExpression separator(QStringLiteral("[\\s,]+"));
+        double total = 1;
+        for (auto it = call.globalMatch(transform); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            const QString name = m.captured(1);
+            const QStringList numbers
+                = m.captured(2).trimmed().split(separator, Qt::SkipEmptyParts);
+            double factor = 1;
+            for (qsizetype k = 0; k < numbers.size(); ++k) {
+                bool ok = false;
+                const double value = numbers[k].toDouble(&ok);
+                if (!ok || !std::isfinite(value))
+                    return INFINITY;
+                if ((name == u"matrix" && k < 4) || name == u"scale")
+                    factor = std::max(factor, std::abs(value));
+                else if ((name == u"skewX" || name == u"skewY") && k == 0)
+                    factor = std::max(factor, 1 + std::abs(std::tan(value * M_PI / 180)));
+            }
+            total *= factor;
+        }
+        return total;
+    }
+
 } // namespace
 
-std::string guarded_svg(std::string_view svg)
+std::string guarded_svg(std::string_view svg, double placement_scale)
 {
     QXmlStreamReader in(QByteArray(svg.data(), static_cast<qsizetype>(svg.size())));
     in.setNamespaceProcessing(false);
     QByteArray result;
     QXmlStreamWriter out(&result);
     int skipping = 0; // depth inside a dropped element
+    // The enlargement of each open element, the drawing's placement first.
+    std::vector<double> enlarged { std::max(1.0, std::abs(placement_scale)) };
     while (!in.atEnd()) {
         switch (in.readNext()) {
         case QXmlStreamReader::DTD:
@@ -110,10 +152,20 @@ std::string guarded_svg(std::string_view svg)
         case QXmlStreamReader::EntityReference:
             throw Error("The drawing refers to an entity");
         case QXmlStreamReader::StartElement:
-            if (skipping > 0 || !drawing_element(in.qualifiedName())) {
+            if (skipping == 0 && drawing_element(in.qualifiedName())) {
+                double within = enlarged.back();
+                for (const QXmlStreamAttribute& a : in.attributes())
+                    if (local_name(a.qualifiedName()).endsWith(u"ransform"))
+                        within *= enlargement(a.value());
+                if (within <= kLargestEnlargement)
+                    enlarged.push_back(within);
+                else
+                    skipping = 1; // drawn far beyond any picture: left out
+            } else {
                 ++skipping;
-                break;
             }
+            if (skipping > 0)
+                break;
             out.writeStartElement(in.qualifiedName().toString());
             for (const QXmlStreamAttribute& a : in.attributes())
                 if (safe_attribute(a.qualifiedName(), a.value()))
@@ -121,10 +173,12 @@ std::string guarded_svg(std::string_view svg)
                         within_font_sizes(a.qualifiedName(), a.value().toString()));
             break;
         case QXmlStreamReader::EndElement:
-            if (skipping > 0)
+            if (skipping > 0) {
                 --skipping;
-            else
+            } else {
+                enlarged.pop_back();
                 out.writeEndElement();
+            }
             break;
         case QXmlStreamReader::Characters:
             if (skipping == 0)

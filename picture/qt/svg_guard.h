@@ -15,8 +15,12 @@ namespace velmora {
 // that does not stay inside the document (an href other than "#id" or an
 // embedded "data:image/" picture, a url() other than "url(#id)").
 // Font sizes beyond 1000 units are made 1000: no picture needs them, and
-// the text renderers fail on them. Throws velmora::Error when the SVG is not well-formed or
-// declares or uses an entity.
-std::string guarded_svg(std::string_view svg);
+// the text renderers fail on them. An element whose transforms, with its
+// ancestors' and the drawing's placement (`placement_scale`), enlarge it more
+// than a thousand times is left out with its content: nothing of it could
+// show in a picture, and drawing it could take minutes. Throws
+// velmora::Error when the SVG is not well-formed or declares or uses an
+// entity.
+std::string guarded_svg(std::string_view svg, double placement_scale = 1);
 
 } // namespace velmora

@@ -9,7 +9,9 @@
 #include <QImage>
 #include <QPainter>
 #include <cstring>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <string>
 #include <sys/resource.h>
 #include <vector>
@@ -284,6 +286,38 @@ TEST(MetafileText, HugeFontsAreDrawnAtTheLargestSizeInsteadOfEndingTheProgram)
                                         "style=\"font-size:-3;fill:black\">a</text></svg>");
     EXPECT_NE(svg.find("font-size=\"1000\""), std::string::npos) << svg;
     EXPECT_NE(svg.find("font-size:0;fill:black"), std::string::npos) << svg;
+}
+
+TEST(MetafileText, WhatTransformsEnlargeBeyondAnyPictureIsLeftOut)
+{
+    // Found by fuzzing: text in a world transform of 10^32 kept the renderer
+    // busy for minutes; nested enlargements of a thousand each do the same.
+    const struct {
+        std::string inner;
+        double placement;
+        bool kept;
+    } cases[] = {
+        { "<g transform=\"matrix(3e32 4e30 0 1 2 3)\"><text>a</text></g>", 1, false },
+        { "<g transform=\"scale(1000)\"><g transform=\"scale(30)\"><text>a</text></g></g>", 1,
+            false },
+        { "<g transform=\"translate(3e9, 4) rotate(30)\"><text>a</text></g>", 1, true },
+        { "<g transform=\"matrix(20 0 0 20 0 0)\"><text>a</text></g>", 40, true },
+        { "<g transform=\"matrix(20 0 0 20 0 0)\"><text>a</text></g>", 60, false },
+        { "<g transform=\"scale(nan)\"><text>a</text></g>", 1, false },
+    };
+    for (const auto& c : cases) {
+        const std::string svg = guarded_svg("<svg>" + c.inner + "<rect/></svg>", c.placement);
+        EXPECT_EQ(svg.find(">a<") != std::string::npos, c.kept) << c.inner << "\n-> " << svg;
+        EXPECT_NE(svg.find("<rect"), std::string::npos) << svg;
+    }
+    // The fuzzer's input: an extension byte, then the file (drawn at once
+    // now; before, past any test's time limit).
+    std::ifstream in(std::string(VELMORA_SOURCE_DIR)
+            + "/tests/fuzz/regressions/picture/emf_text_in_a_world_transform_of_ten_to_the_32",
+        std::ios::binary);
+    const std::vector<std::uint8_t> file { std::istreambuf_iterator<char>(in), {} };
+    ASSERT_GT(file.size(), 1u);
+    EXPECT_NO_THROW(decode_emf({ file.begin() + 1, file.end() }));
 }
 
 TEST(MetafileText, TheSvgKeepsOnlyDrawingAndNothingOutsideTheDocument)
