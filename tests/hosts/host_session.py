@@ -13,21 +13,13 @@ import signal
 import subprocess
 import tempfile
 import sys
-import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from scene_pictures import expected_scene, rgb  # noqa: E402
 
-
-def wait_until(seconds, condition, step=0.05):
-    end = time.monotonic() + seconds
-    while True:
-        if condition():
-            return True
-        if time.monotonic() > end:
-            return False
-        time.sleep(step)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+from sway_session import wait_until  # noqa: E402
 
 
 class HostSession(unittest.TestCase):
